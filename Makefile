@@ -1,0 +1,54 @@
+# The two commands of the README, and the developer targets around them.
+#   make run            install what is missing, build, and show the suite at work on the virtual card
+#   make test           install what is missing, build, and run every test
+#   make test-sanitize  the same tests in a second build with AddressSanitizer and UBSan
+#   make bench          the benchmarks, one "name value" line per figure
+#   make fuzz           the fuzz targets, each for FUZZ_SECONDS (default 60)
+#   make format         clang-format every source file
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build run test test-sanitize bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/deps.sh build
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/tour.sh $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@scripts/bench.sh $(BUILD)
+
+fuzz:
+	@scripts/deps.sh build fuzz
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVELORA_FUZZ=ON -DVELORA_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velora_fuzz
+	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+format:
+	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

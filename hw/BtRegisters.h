@@ -1,0 +1,52 @@
+// Registers and PCI identity of the Bt848 family (Bt848, Bt849, Bt878, Bt879) as far as the
+// suite touches them. Offsets are bytes into the chip's register window; every register is
+// read and written as a whole 32-bit word.
+#pragma once
+
+#include <cstdint>
+
+namespace velora::bt {
+
+inline constexpr std::uint32_t DSTATUS = 0x000;
+inline constexpr std::uint32_t IFORM = 0x004;
+inline constexpr std::uint32_t E_VDELAY_LO = 0x010;
+inline constexpr std::uint32_t BRIGHT = 0x028;
+inline constexpr std::uint32_t E_CONTROL = 0x02C;
+inline constexpr std::uint32_t CONTRAST_LO = 0x030;
+inline constexpr std::uint32_t SAT_U_LO = 0x034;
+inline constexpr std::uint32_t SAT_V_LO = 0x038;
+inline constexpr std::uint32_t E_SCLOOP = 0x040;
+inline constexpr std::uint32_t E_VSCALE_HI = 0x04C;
+inline constexpr std::uint32_t O_VDELAY_LO = 0x090;
+inline constexpr std::uint32_t O_CONTROL = 0x0AC;
+inline constexpr std::uint32_t O_SCLOOP = 0x0C0;
+inline constexpr std::uint32_t O_VSCALE_HI = 0x0CC;
+inline constexpr std::uint32_t INT_STAT = 0x100;
+inline constexpr std::uint32_t I2C = 0x110;
+inline constexpr std::uint32_t GPIO_DATA = 0x200;
+
+// Size of the register window.
+inline constexpr std::uint32_t kWindowSize = 0x1000;
+
+// DSTATUS: video present and horizontal lock.
+inline constexpr std::uint32_t DSTATUS_PRES = 0x80;
+inline constexpr std::uint32_t DSTATUS_HLOC = 0x40;
+
+// INT_STAT: the I2C-done status bit; writing 1 to it clears it.
+inline constexpr std::uint32_t INT_STAT_I2CDONE = 0x100;
+
+// I2C: low byte of a three-byte write (bit 7 set, sync bit clear, write-three-bytes bit
+// and the SCL and SDA lines set).
+inline constexpr std::uint32_t I2C_WRITE3 = 0x87;
+
+// PCI identity.
+inline constexpr std::uint32_t kPciVendor = 0x109E;
+inline constexpr std::uint32_t kBt848 = 0x350;
+inline constexpr std::uint32_t kBt849 = 0x351;
+inline constexpr std::uint32_t kBt878 = 0x36E;
+inline constexpr std::uint32_t kBt879 = 0x36F;
+
+// The order in which the card is looked for.
+inline constexpr std::uint32_t kDiscoveryOrder[] = {kBt848, kBt849, kBt878, kBt879};
+
+} // namespace velora::bt

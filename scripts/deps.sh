@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that a step of the build needs, if any are missing.
+#   scripts/deps.sh build    compilers, CMake, Ninja, GoogleTest
+#   scripts/deps.sh fuzz     clang with libFuzzer
+# As root it runs apt-get itself; otherwise it prints the command to run and fails.
+set -euo pipefail
+
+packages=()
+for group in "$@"; do
+    case "$group" in
+        build) packages+=(g++ make cmake ninja-build pkg-config libgtest-dev binutils) ;;
+        fuzz) packages+=(clang libclang-rt-dev) ;;
+        *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+install=(apt-get install -y --no-install-recommends "${missing[@]}")
+if [[ $(id -u) -ne 0 ]]; then
+    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "Install them with:" >&2
+    echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive ${install[*]}" >&2
+    exit 1
+fi
+echo "Installing missing Debian packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+"${install[@]}"

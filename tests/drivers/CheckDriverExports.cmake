@@ -1,0 +1,18 @@
+# Fails unless LIBRARY defines exactly the six driver functions in its dynamic symbol table.
+execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}"
+    OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(found "")
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^.* " "" name "${line}")
+    list(APPEND found "${name}")
+endforeach()
+list(SORT found)
+set(expected isDriverOpened memoryMap memoryRead memoryUnmap memoryWrite pciGetHardwareResources)
+if(NOT found STREQUAL expected)
+    message(FATAL_ERROR "exported: ${found}\nexpected: ${expected}")
+endif()
+message(STATUS "exports: ${found}")

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+
+namespace velora::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder
+{
+    fs::path dir;
+    fs::path previous = fs::current_path();
+    Folder()
+    {
+        char name[] = "/tmp/velora-fs-XXXXXX";
+        dir = mkdtemp(name);
+        fs::current_path(dir);
+    }
+    ~Folder()
+    {
+        fs::current_path(previous);
+        fs::remove_all(dir);
+    }
+    void write(const fs::path& relative, const std::string& text) const
+    {
+        fs::create_directories((dir / relative).parent_path());
+        std::ofstream(dir / relative, std::ios::binary) << text;
+    }
+};
+
+TEST(LinuxFileSystem, FindsDataFilesWhateverTheCaseOfFolderAndExtension)
+{
+    Folder folder;
+    folder.write("tuners/TEMIC_PAL_BG.TUN", "x");
+    folder.write("Cards/Generic.crd", "y");
+    FileSystem& files = systemFileSystem();
+    EXPECT_EQ(files.findIgnoringCase("Tuners/TEMIC_PAL_BG.tun"), "tuners/TEMIC_PAL_BG.TUN");
+    EXPECT_EQ(files.findIgnoringCase("Tuners/temic_pal_bg.tun"), "tuners/TEMIC_PAL_BG.TUN");
+    // An exact match is taken as it is, without a search.
+    EXPECT_EQ(files.findIgnoringCase("Cards/Generic.crd"), "Cards/Generic.crd");
+    EXPECT_EQ(files.findIgnoringCase("CARDS/GENERIC.CRD"), "Cards/Generic.crd");
+    EXPECT_EQ(files.findIgnoringCase("./cards//generic.crd"), "./Cards/Generic.crd");
+    const std::string absolute = (folder.dir / "TUNERS/temic_pal_bg.tun").string();
+    EXPECT_EQ(files.findIgnoringCase(absolute), (folder.dir / "tuners/TEMIC_PAL_BG.TUN").string());
+    EXPECT_FALSE(files.findIgnoringCase("Tuners/Missing.tun"));
+    EXPECT_FALSE(files.findIgnoringCase("Nowhere/Generic.crd"));
+    EXPECT_FALSE(files.findIgnoringCase(""));
+}
+
+TEST(LinuxFileSystem, ReadsTextModeAndOnlyRegularFiles)
+{
+    Folder folder;
+    folder.write("windows.txt", "a=1\r\nb=2\r\n\rc\r\r\n");
+    FileSystem& files = systemFileSystem();
+    // A CR before LF goes; a lone CR stays.
+    EXPECT_EQ(files.readText("windows.txt"), std::string("a=1\nb=2\n\rc\r\n"));
+    EXPECT_FALSE(files.readText("missing.txt"));
+    EXPECT_FALSE(files.readText("."));
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    EXPECT_FALSE(files.readText("pipe")); // must not block
+}
+
+} // namespace
+} // namespace velora::platform

@@ -1,0 +1,318 @@
+#include "platform/linux/LinuxProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using velora::platform::LinuxProfile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolder
+{
+public:
+    TempFolder()
+    {
+        std::string name = (fs::temp_directory_path() / "velora-profile-XXXXXX").string();
+        if (::mkdtemp(name.data()) == nullptr) {
+            ADD_FAILURE() << "mkdtemp failed";
+        }
+        m_path = name;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(m_path, ignored);
+    }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+void writeRaw(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readRaw(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Entries of a folder other than the given file: leftovers such as temporary files.
+std::vector<std::string> othersIn(const fs::path& folder, const std::string& keep)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename() != keep) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv()
+    {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+} // namespace
+
+TEST(LinuxProfile, ReadsFilesByWindowsRules)
+{
+    TempFolder folder;
+    LinuxProfile profile;
+    const std::string path = folder.file("velora.ini");
+
+    EXPECT_EQ(profile.readString(path, "TV", "Tuner", "Default  "), "Default");
+    EXPECT_EQ(profile.readInt(path, "TV", "Quality", 5), 5);
+    EXPECT_EQ(profile.readString(folder.file("no/such/folder.ini"), "TV", "Tuner", "d"), "d");
+    EXPECT_EQ(profile.readString("", "TV", "Tuner", "d"), "d");
+    EXPECT_EQ(profile.readString(folder.path().string(), "TV", "Tuner", "d"), "d") << "a folder reads as missing";
+    const std::string fifo = folder.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(profile.readInt(fifo, "TV", "Quality", 5), 5) << "a FIFO reads as missing instead of hanging";
+    EXPECT_FALSE(profile.writeString(fifo, "TV", "Quality", "1"));
+
+    writeRaw(path, "[tv]\r\nTUNER = \"PHILIPS PAL\" \r\nQuality=-12dB\r\nEmpty=\r\nLong=" + std::string(600, 'z') +
+                       "\r\n[Global]\r\nLanguage=English");
+    EXPECT_EQ(profile.readString(path, "TV", "tuner", "d"), "PHILIPS PAL");
+    EXPECT_EQ(profile.readInt(path, "Tv", "quality", 5), -12);
+    EXPECT_EQ(profile.readInt(path, "TV", "Empty", 5), 5);
+    EXPECT_EQ(profile.readString(path, "TV", "Empty", "d"), "");
+    EXPECT_EQ(profile.readString(path, "TV", "Long", "d"), std::string(511, 'z'));
+    EXPECT_EQ(profile.readString(path, "global", "LANGUAGE", "d"), "English");
+}
+
+TEST(LinuxProfile, WriteKeepsEveryOtherLineByteForByte)
+{
+    TempFolder folder;
+    LinuxProfile profile;
+    const std::string path = folder.file("velora.ini");
+    writeRaw(path, "; Velora settings\r\n"
+                   "[TV]\r\n"
+                   "tuner = Old\r\n"
+                   "Unknown=kept\n"
+                   "; closing comment\r\n"
+                   "\r\n"
+                   "[KavoRemote]\n"
+                   "MouseSpeed=4");
+
+    ASSERT_TRUE(profile.writeString(path, "tv", "Tuner", "TEMIC_PAL_BG"));
+    ASSERT_TRUE(profile.writeInt(path, "TV", "Quality", 1));
+    ASSERT_TRUE(profile.writeString(path, "KavoShell", "LastDir", "/home/user/Videos"));
+    EXPECT_EQ(readRaw(path), "; Velora settings\r\n"
+                             "[TV]\r\n"
+                             "tuner=TEMIC_PAL_BG\r\n"
+                             "Unknown=kept\n"
+                             "Quality=1\r\n"
+                             "; closing comment\r\n"
+                             "\r\n"
+                             "[KavoRemote]\n"
+                             "MouseSpeed=4\r\n"
+                             "\r\n"
+                             "[KavoShell]\r\n"
+                             "LastDir=/home/user/Videos\r\n");
+    EXPECT_EQ(profile.readInt(path, "TV", "Quality", 0), 1);
+    EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{}) << "no temporary file is left";
+}
+
+TEST(LinuxProfile, WriteKeepsPermissionsAndFollowsSymlinks)
+{
+    TempFolder folder;
+    LinuxProfile profile;
+    const mode_t oldMask = ::umask(027);
+    const std::string created = folder.file("new.ini");
+    EXPECT_TRUE(profile.writeString(created, "A", "k", "v"));
+    ::umask(oldMask);
+    EXPECT_EQ(readRaw(created), "[A]\nk=v\n");
+    struct stat info = {};
+    ASSERT_EQ(::stat(created.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640U) << "a new file gets 0666 less the umask";
+
+    ASSERT_EQ(::chmod(created.c_str(), 0604), 0);
+    EXPECT_TRUE(profile.writeString(created, "A", "k", "w"));
+    ASSERT_EQ(::stat(created.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604U) << "a replaced file keeps its permission bits";
+
+    const std::string link = folder.file("link.ini");
+    ASSERT_EQ(::symlink("new.ini", link.c_str()), 0);
+    EXPECT_TRUE(profile.writeString(link, "A", "via", "link"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readRaw(created), "[A]\nk=w\nvia=link\n");
+
+    const std::string dangling = folder.file("dangling.ini");
+    ASSERT_EQ(::symlink(folder.file("target.ini").c_str(), dangling.c_str()), 0);
+    EXPECT_TRUE(profile.writeString(dangling, "A", "k", "v"));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(readRaw(folder.file("target.ini")), "[A]\nk=v\n");
+}
+
+TEST(LinuxProfile, BareNameLivesInConfigFolder)
+{
+    TempFolder folder;
+    LinuxProfile profile;
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", folder.file("xdg").c_str());
+        EXPECT_EQ(profile.readString("velora.ini", "KavoShell", "LastDir", ""), "");
+        ASSERT_TRUE(profile.writeString("velora.ini", "KavoShell", "LastDir", "/media"));
+        EXPECT_EQ(readRaw(folder.file("xdg/velora/velora.ini")), "[KavoShell]\nLastDir=/media\n");
+        struct stat info = {};
+        ASSERT_EQ(::stat(folder.file("xdg/velora").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700U);
+        EXPECT_EQ(profile.readString("velora.ini", "KavoShell", "LastDir", ""), "/media");
+    }
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+        ScopedEnv home("HOME", folder.file("home").c_str());
+        ASSERT_TRUE(profile.writeString("velora.ini", "S", "k", "v"));
+        EXPECT_EQ(readRaw(folder.file("home/.config/velora/velora.ini")), "[S]\nk=v\n");
+    }
+}
+
+TEST(LinuxProfile, FailedWriteReturnsFalseAndKeepsOldFile)
+{
+    TempFolder folder;
+    LinuxProfile profile;
+    const std::string path = folder.file("velora.ini");
+    const std::string old = "[TV]\r\nTuner=X\r\n";
+    writeRaw(path, old);
+
+    // A folder that is a regular file fails for root too.
+    EXPECT_FALSE(profile.writeString(path + "/velora.ini", "TV", "Tuner", "Y"));
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", path.c_str());
+        EXPECT_FALSE(profile.writeString("velora.ini", "TV", "Tuner", "Y"));
+    }
+    EXPECT_FALSE(profile.writeString(path, "TV", "Tuner", "Y\n[Injected]\nk=v"));
+    EXPECT_FALSE(profile.writeString(path, "TV", "a=b", "v"));
+    EXPECT_FALSE(profile.writeString(folder.path().string(), "TV", "Tuner", "Y")) << "a folder is no profile file";
+
+    // A file size limit makes the write of the new text fail halfway, whoever runs the test.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = profile.writeString(path, "TV", "Tuner", std::string(100000, 'y'));
+        ::_exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the cut-off write must report failure";
+
+    EXPECT_EQ(readRaw(path), old);
+    EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{}) << "the temporary file is removed";
+
+    // A failed write does not leave a new empty file behind either.
+    const std::string fresh = folder.file("fresh.ini");
+    const pid_t second = ::fork();
+    ASSERT_GE(second, 0);
+    if (second == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(profile.writeString(fresh, "TV", "Tuner", std::string(1000, 'y')) ? 1 : 0);
+    }
+    ASSERT_EQ(::waitpid(second, &status, 0), second);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(fs::exists(fresh));
+}
+
+TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
+{
+    constexpr int kProcesses = 8;
+    constexpr int kKeysEach = 25;
+    TempFolder folder;
+    LinuxProfile profile;
+    const std::string path = folder.file("velora.ini");
+    writeRaw(path, "; shared by all writers\n[Shared]\nFirst=1\n");
+
+    // Every child blocks on the pipe until the parent closes it, so all start together.
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(gate[1]);
+            char byte = 0;
+            [[maybe_unused]] const ssize_t ignored = ::read(gate[0], &byte, 1);
+            bool ok = true;
+            for (int k = 0; k < kKeysEach; ++k) {
+                // Half the keys go to one shared section, half to a section of the writer's
+                // own that the first of its writes creates.
+                const std::string section = (k % 2 == 0) ? "Shared" : "Writer" + std::to_string(p);
+                const std::string key = "P" + std::to_string(p) + "K" + std::to_string(k);
+                ok = profile.writeInt(path, section, key, p * 1000 + k) && ok;
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer reported a failed write";
+    }
+
+    int found = 0;
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int k = 0; k < kKeysEach; ++k) {
+            const std::string section = (k % 2 == 0) ? "Shared" : "Writer" + std::to_string(p);
+            const std::string key = "P" + std::to_string(p) + "K" + std::to_string(k);
+            const int value = profile.readInt(path, section, key, -1);
+            EXPECT_EQ(value, p * 1000 + k) << section << "/" << key;
+            found += value == p * 1000 + k ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(found, kProcesses * kKeysEach);
+    const std::string text = readRaw(path);
+    EXPECT_EQ(text.rfind("; shared by all writers\n[Shared]\nFirst=1\n", 0), 0U);
+    EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{});
+}
