@@ -37,7 +37,9 @@ test-sanitize: deps
 	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
-bench: build
+# The build's own output goes to standard error, so that standard output holds only figures.
+bench: configure
+	@cmake --build $(BUILD) -j $(JOBS) >&2
 	@scripts/bench.sh $(BUILD)
 
 fuzz:

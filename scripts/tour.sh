@@ -6,8 +6,12 @@ build=${1:-build}
 suite=$(cd "$build/suite" && pwd)
 cd "$suite"
 
-bold=$(tput bold 2>/dev/null || true)
-plain=$(tput sgr0 2>/dev/null || true)
+bold=""
+plain=""
+if [[ -t 1 ]]; then
+    bold=$(tput bold 2>/dev/null || true)
+    plain=$(tput sgr0 2>/dev/null || true)
+fi
 step() { printf '\n%s== %s%s\n' "$bold" "$*" "$plain"; }
 run() { printf '%s$ %s%s\n' "$bold" "$*" "$plain"; "$@"; }
 

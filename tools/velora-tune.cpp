@@ -219,6 +219,9 @@ std::vector<int32_t> europeanChannels()
 
 int main(int argc, char** argv)
 {
+    // Line by line, so that the calls and the library's debug texts on standard error stay
+    // in order when both go to one pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const auto parsed = parse(argc, argv);
     if (!parsed) {
         return 2;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 
 namespace velora::platform {
@@ -66,6 +67,14 @@ TEST(LinuxFileSystem, ReadsTextModeAndOnlyRegularFiles)
     EXPECT_FALSE(files.readText("."));
     ASSERT_EQ(mkfifo("pipe", 0600), 0);
     EXPECT_FALSE(files.readText("pipe")); // must not block
+}
+
+TEST(LinuxExecutablePath, NamesThisProgramAndItsFolder)
+{
+    const std::string path = executablePath();
+    EXPECT_EQ(fs::path(path).filename(), "LinuxFileSystemTest");
+    EXPECT_EQ(executableDirectory(), fs::path(path).parent_path().string());
+    EXPECT_TRUE(fs::equivalent(path, "/proc/self/exe"));
 }
 
 } // namespace
