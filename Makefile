@@ -2,17 +2,19 @@
 #   make run            install what is missing, build, and show the suite at work on the virtual card
 #   make test           install what is missing, build, and run every test
 #   make test-sanitize  the same tests in a second build with AddressSanitizer and UBSan
+#   make test-tsan      the threaded tests (label "threaded") in a build with ThreadSanitizer
 #   make bench          the benchmarks, one "name value" line per figure
 #   make fuzz           the fuzz targets, each for FUZZ_SECONDS (default 60)
 #   make format         clang-format every source file
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz format clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz format clean
 
 all: build
 
@@ -38,6 +40,12 @@ test-sanitize: deps
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
 # The build's own output goes to standard error, so that standard output holds only figures.
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORA_TSAN=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		ctest --output-on-failure -j $(JOBS) --timeout 600 -L threaded
+
 bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) >&2
 	@scripts/bench.sh $(BUILD)
@@ -53,4 +61,4 @@ format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -11,6 +11,10 @@ if(VELORA_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
 endif()
+if(VELORA_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
 
 # Linking with --enable-new-dtags makes the $ORIGIN search path a RUNPATH, so that
 # LD_LIBRARY_PATH still comes first when a driver library is looked up by name.

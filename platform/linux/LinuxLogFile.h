@@ -1,0 +1,28 @@
+// The log file on Linux: every text is appended with one write() on a descriptor opened
+// with O_APPEND for that text alone, so that the file can be moved or deleted between two
+// texts and other processes appending to the same file never overwrite each other.
+#pragma once
+
+#include "platform/LogFile.h"
+
+#include <mutex>
+#include <string>
+
+namespace velora::platform {
+
+class LinuxLogFile final : public LogFile
+{
+public:
+    // A relative path is taken from the current folder at the time of each append, as the
+    // daemon's "remote.log" is: the daemon makes its own folder current at start.
+    explicit LinuxLogFile(std::string path);
+
+    // Creates a missing file with mode 0644 less the umask.
+    void append(std::string_view text) override;
+
+private:
+    const std::string m_path;
+    std::mutex m_mutex;
+};
+
+} // namespace velora::platform

@@ -1,0 +1,199 @@
+#include "platform/linux/LinuxTimerService.h"
+
+#include <system_error>
+#include <utility>
+
+#include <sched.h>
+#include <sys/prctl.h>
+
+namespace velora::platform {
+
+struct LinuxTimerService::Timer
+{
+    Timer(SteadyClock::time_point startIn, SteadyClock::duration intervalIn, bool periodicIn,
+          std::function<void()> callbackIn)
+        : start(startIn), interval(intervalIn), periodic(periodicIn), callback(std::move(callbackIn))
+    {}
+
+    const SteadyClock::time_point start; // deadline n is start + n * interval
+    const SteadyClock::duration interval;
+    const bool periodic;
+    // Used by the timer's own thread only, outside the service's lock.
+    std::function<void()> callback;
+
+    // The rest is guarded by the service's mutex.
+    std::condition_variable wake;
+    bool cancelled = false;
+    bool finished = false; // the thread has left its loop and will only return
+    std::thread thread;
+};
+
+namespace {
+
+// The timer whose thread this is, so that cancel can tell a call from the timer's own
+// callback (which must not wait for itself) from a call on any other thread.
+thread_local const void* t_currentTimer = nullptr;
+
+void raiseThreadPriority()
+{
+    // A smaller timer slack lets the kernel wake the thread closer to its deadline; it
+    // costs nothing and needs no privilege.
+    ::prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
+    sched_param param{};
+    param.sched_priority = ::sched_get_priority_min(SCHED_FIFO);
+    if (::sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) != 0) {
+        // Not permitted (no CAP_SYS_NICE, RLIMIT_RTPRIO of 0, a container): normal priority
+        // serves as well on an idle desktop.
+    }
+}
+
+void joinAll(std::vector<std::thread>& threads)
+{
+    for (std::thread& thread : threads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+}
+
+} // namespace
+
+LinuxTimerService::~LinuxTimerService()
+{
+    std::vector<std::thread> threads;
+    {
+        std::unique_lock lock(m_mutex);
+        m_stopping = true;
+        for (auto& entry : m_timers) {
+            entry.second->cancelled = true;
+            entry.second->wake.notify_one();
+        }
+        // A callback running now may still cancel other timers; those calls take and join
+        // the threads they cancelled themselves, and this waits for whatever is left.
+        m_finishedCv.wait(lock, [this] {
+            for (const auto& entry : m_timers) {
+                if (!entry.second->finished) {
+                    return false;
+                }
+            }
+            return true;
+        });
+        for (auto& entry : m_timers) {
+            threads.push_back(std::move(entry.second->thread));
+        }
+        m_timers.clear();
+    }
+    joinAll(threads);
+}
+
+TimerId LinuxTimerService::startPeriodic(std::uint32_t periodMs, std::function<void()> callback)
+{
+    return start(periodMs, true, std::move(callback));
+}
+
+TimerId LinuxTimerService::startOneShot(std::uint32_t delayMs, std::function<void()> callback)
+{
+    return start(delayMs, false, std::move(callback));
+}
+
+TimerId LinuxTimerService::start(std::uint32_t intervalMs, bool periodic, std::function<void()> callback)
+{
+    if (!callback || (periodic && intervalMs == 0)) {
+        return 0;
+    }
+    auto timer = std::make_shared<Timer>(SteadyClock::now(), std::chrono::milliseconds(intervalMs), periodic,
+                                         std::move(callback));
+    std::vector<std::thread> finished;
+    TimerId id = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping) {
+            return 0;
+        }
+        // Finished one-shots are joined here, so their threads never pile up even when
+        // nobody cancels them.
+        takeFinished(finished);
+        do {
+            id = m_nextId++;
+        } while (id == 0 || m_timers.count(id) != 0);
+        try {
+            // The new thread blocks on m_mutex until this call has stored it.
+            timer->thread = std::thread([this, timer] { run(timer); });
+            m_timers.emplace(id, timer);
+        } catch (const std::system_error&) {
+            id = 0;
+        }
+    }
+    joinAll(finished);
+    return id;
+}
+
+void LinuxTimerService::cancel(TimerId id)
+{
+    std::vector<std::thread> finished;
+    {
+        std::unique_lock lock(m_mutex);
+        const auto found = m_timers.find(id);
+        if (found != m_timers.end()) {
+            const std::shared_ptr<Timer> timer = found->second;
+            timer->cancelled = true;
+            timer->wake.notify_one();
+            if (timer.get() != t_currentTimer) {
+                m_finishedCv.wait(lock, [&timer] { return timer->finished; });
+            }
+            // From its own callback the timer stops once the callback returns; its thread
+            // is joined by a later start, cancel or the destructor.
+        }
+        takeFinished(finished);
+    }
+    joinAll(finished);
+}
+
+void LinuxTimerService::takeFinished(std::vector<std::thread>& threads)
+{
+    for (auto it = m_timers.begin(); it != m_timers.end();) {
+        if (it->second->finished) {
+            threads.push_back(std::move(it->second->thread));
+            it = m_timers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
+{
+    t_currentTimer = timer.get();
+    raiseThreadPriority();
+
+    const SteadyClock::time_point origin = timer->start;
+    const SteadyClock::duration interval = timer->interval;
+    std::unique_lock lock(m_mutex);
+    std::int64_t n = 1;
+    SteadyClock::time_point deadline = origin + interval;
+    while (!timer->wake.wait_until(lock, deadline, [&timer] { return timer->cancelled; })) {
+        lock.unlock();
+        timer->callback();
+        lock.lock();
+        if (!timer->periodic || timer->cancelled) {
+            break;
+        }
+        ++n;
+        const SteadyClock::time_point now = SteadyClock::now();
+        if (origin + n * interval <= now) {
+            // Overran one or more whole periods: those samples are gone, so go on at the
+            // first deadline ahead rather than calling back several times in a row.
+            n = (now - origin) / interval + 1;
+        }
+        deadline = origin + n * interval;
+    }
+    // The callback's captures are released before cancel returns, and outside the lock in
+    // case their destructors call into this service.
+    lock.unlock();
+    std::function<void()>().swap(timer->callback);
+    lock.lock();
+    timer->finished = true;
+    m_finishedCv.notify_all();
+}
+
+} // namespace velora::platform

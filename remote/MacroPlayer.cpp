@@ -1,0 +1,187 @@
+#include "remote/MacroPlayer.h"
+
+#include <string>
+#include <vector>
+
+#include "remote/VirtualKeys.h"
+
+namespace velora::remote {
+namespace {
+
+bool isSpace(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::uint8_t upper(unsigned char c)
+{
+    return static_cast<std::uint8_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+}
+
+} // namespace
+
+MacroPlayer::MacroPlayer(platform::Desktop& desktop, platform::Clock& clock, platform::TimerService& timers,
+                         platform::ProgramStarter& programs)
+    : m_desktop(desktop), m_clock(clock), m_timers(timers), m_programs(programs)
+{}
+
+MacroPlayer::~MacroPlayer()
+{
+    platform::TimerId pending = 0;
+    std::uint8_t key = 0;
+    {
+        std::lock_guard lock(m_releaseLock);
+        pending = releaseTimer;
+        key = releaseKey;
+        releaseTimer = 0;
+        ++m_releaseSerial;
+    }
+    if (pending != 0) {
+        m_timers.cancel(pending);
+        release(key);
+    }
+}
+
+platform::TimerId MacroPlayer::pendingRelease() const
+{
+    std::lock_guard lock(m_releaseLock);
+    return releaseTimer;
+}
+
+void MacroPlayer::PlayMacro(std::string_view text)
+{
+    releaseDelay = 0;
+    std::size_t pos = 0;
+    while (true) {
+        while (pos < text.size() && isSpace(static_cast<unsigned char>(text[pos]))) {
+            ++pos;
+        }
+        if (pos >= text.size()) {
+            return;
+        }
+        const char command = text[pos++];
+        const std::string_view rest = text.substr(pos);
+        switch (command) {
+        case '"': {
+            const std::size_t close = rest.find('"');
+            typeText(rest.substr(0, close));
+            pos = close == std::string_view::npos ? text.size() : pos + close + 1;
+            break;
+        }
+        case '[':
+            pos += PlayChord(rest);
+            break;
+        case '!':
+            releaseDelay = kReleaseDelayMs;
+            break;
+        case '&':
+        case '@': {
+            const std::size_t close = rest.find(command);
+            if (close == std::string_view::npos) {
+                // Without its closing character the command has no end: it acts on nothing.
+                return;
+            }
+            const std::string argument(rest.substr(0, std::min(close, kMaxCommandText)));
+            pos += close + 1;
+            if (command == '&') {
+                m_programs.start(argument);
+            } else {
+                m_clock.sleep(kActivationPauseMs);
+                m_desktop.activateWindow(argument);
+            }
+            break;
+        }
+        case '%':
+            if (pos < text.size()) {
+                const char which = text[pos++];
+                if (which == '0') {
+                    m_desktop.minimiseForeground();
+                } else if (which == '1') {
+                    m_desktop.maximiseForeground();
+                }
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void MacroPlayer::typeText(std::string_view text)
+{
+    for (const char c : text) {
+        const auto character = static_cast<unsigned char>(c);
+        const bool capital = character >= 'A' && character <= 'Z';
+        const std::uint8_t key = upper(character);
+        if (capital) {
+            press(VK_SHIFT);
+        }
+        press(key);
+        if (capital) {
+            release(VK_SHIFT);
+        }
+        release(key);
+    }
+}
+
+std::size_t MacroPlayer::PlayChord(std::string_view text)
+{
+    std::vector<std::uint8_t> keys;
+    std::size_t pos = 0;
+    while (pos < text.size() && text[pos] != ']') {
+        if (isSpace(static_cast<unsigned char>(text[pos]))) {
+            ++pos;
+            continue;
+        }
+        const std::size_t start = pos;
+        while (pos < text.size() && text[pos] != ']' && !isSpace(static_cast<unsigned char>(text[pos]))) {
+            ++pos;
+        }
+        if (keys.size() < kMaxChordKeys) {
+            const std::string_view name = text.substr(start, std::min(pos - start, kMaxKeyName));
+            keys.push_back(LookupVirtualKey(name));
+        }
+    }
+    if (releaseDelay != 0 && !keys.empty()) {
+        scheduleRelease(keys.front());
+    }
+    for (const std::uint8_t key : keys) {
+        press(key);
+    }
+    if (releaseDelay == 0) {
+        for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+            release(*it);
+        }
+    }
+    return pos;
+}
+
+void MacroPlayer::scheduleRelease(std::uint8_t key)
+{
+    // An earlier pending release is cancelled and its key is not released: a chord that
+    // starts with the same key keeps it down until 100 ms after the latest chord.
+    platform::TimerId earlier = 0;
+    {
+        std::lock_guard lock(m_releaseLock);
+        earlier = releaseTimer;
+        releaseTimer = 0;
+        ++m_releaseSerial;
+    }
+    if (earlier != 0) {
+        m_timers.cancel(earlier); // waits for a release callback that is running right now
+    }
+    std::lock_guard lock(m_releaseLock);
+    releaseKey = key;
+    const std::uint64_t serial = ++m_releaseSerial;
+    // The lock is held across the start, so that the callback cannot see the state before
+    // this timer's identifier is stored.
+    releaseTimer = m_timers.startOneShot(releaseDelay, [this, key, serial] {
+        release(key);
+        std::lock_guard callbackLock(m_releaseLock);
+        if (m_releaseSerial == serial) {
+            releaseTimer = 0;
+        }
+    });
+}
+
+} // namespace velora::remote

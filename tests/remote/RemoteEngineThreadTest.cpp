@@ -1,0 +1,90 @@
+// The engine with its real threads: the 10 ms tick and the release timers run while this
+// thread reloads macro files, changes the step and asks for re-arming, as the daemon's
+// window thread does. Run under ThreadSanitizer in CI, where any unsynchronised sharing
+// between these threads fails the test.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <stdlib.h>
+
+#include "drivers/virtualcard/CardStateFile.h"
+#include "drivers/virtualcard/VirtualChip.h"
+#include "fakes/RecordingDesktop.h"
+#include "fakes/RecordingLogFile.h"
+#include "hw/BtRegisters.h"
+#include "platform/linux/LinuxTimerService.h"
+#include "remote/RemoteEngine.h"
+
+namespace velora::remote {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+TEST(RemoteEngineThreads, ReloadsAndSettingsFromAnotherThreadWhileKeysArePlayed)
+{
+    char name[] = "/tmp/velora-engine-XXXXXX";
+    const fs::path dir = mkdtemp(name);
+    setenv("VELORA_CARD", (dir / "card").c_str(), 1);
+    auto state = virtualcard::CardStateFile::open((dir / "card").string());
+    ASSERT_NE(state, nullptr);
+    virtualcard::VirtualChip chip(state->layout());
+    chip.reset();
+    std::ofstream(dir / "a.mac") << "Default\nDown: ![VK_DOWN]\nEnd\n";
+    std::ofstream(dir / "b.mac") << "WhenActive \"Test\"\nDown: [VK_NEXT]\nEnd\n";
+
+    test::EventLog log;
+    test::RecordingDesktop desktop(log);
+    desktop.title = "Test window";
+    test::RecordingProgramStarter programs(log);
+    test::RecordingLogFile logFile;
+    platform::LinuxTimerService timers;
+    {
+        CaptureCard card(platform::systemLibraryLoader(), platform::systemClock(), CardRelease::UnmapThenUnload);
+        ASSERT_TRUE(card.IsFound()) << "the virtual card's libvelorahwio.so must be on LD_LIBRARY_PATH";
+        RemoteEngine engine(
+            RemoteServices{platform::systemClock(), timers, desktop, programs, logFile, platform::systemFileSystem()});
+        engine.setLogSuppressed(false);
+        ASSERT_TRUE(engine.LoadMacroFile((dir / "a.mac").string()));
+        engine.ArmReceiver(card);
+        engine.startTick();
+
+        std::atomic<bool> done{false};
+        std::thread window([&] {
+            for (int i = 0; !done.load(); ++i) {
+                engine.LoadMacroFile((dir / (i % 2 == 0 ? "b.mac" : "a.mac")).string());
+                engine.setMouseStep(i % 20);
+                if (i % 250 == 249) {
+                    engine.RequestReinit();
+                }
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+        // The same key again and again: each press passes through 0 first, so every one is new
+        // (the first one comes well after arming, as a different key must).
+        std::this_thread::sleep_for(250ms);
+        for (int press = 0; press < 60; ++press) {
+            chip.pressKey(0x98, [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); });
+            std::this_thread::sleep_for(15ms);
+        }
+        done.store(true);
+        window.join();
+        engine.stopTick();
+        engine.DisarmReceiver();
+    }
+    // Every event belongs to one of the two files' macros; plenty of keys got through.
+    int presses = 0;
+    for (const std::string& event : desktop.events()) {
+        EXPECT_TRUE(event == "+DOWN" || event == "-DOWN" || event == "+NEXT" || event == "-NEXT") << event;
+        presses += event.front() == '+' ? 1 : 0;
+    }
+    EXPECT_GT(presses, 20);
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace velora::remote
