@@ -49,8 +49,8 @@ struct CardStateLayout
 {
     std::uint32_t magic;
     std::uint32_t version;
-    std::uint32_t size; // sizeof(CardStateLayout), so that a build with another layout re-initialises
-    std::uint32_t reserved0;
+    std::uint32_t size;     // sizeof(CardStateLayout), so that a build with another layout re-initialises
+    std::uint32_t mappings; // processes that hold a mapping through the driver library now
     pthread_mutex_t lock;
 
     std::uint32_t chipId;     // PCI device id of the chip present, 0 for none

@@ -26,9 +26,23 @@ using velora::virtualcard::VirtualChip;
 constexpr std::uint32_t kPciBus = 1;
 constexpr std::uint32_t kPciDeviceFunction = (8u << 3) | 0u;
 
+// One process's mapping of the card. The shared state counts the processes that hold one, so
+// that velora-card can tell whether a program let go of the card.
 struct Mapping
 {
-    explicit Mapping(std::unique_ptr<CardStateFile> stateFile) : file(std::move(stateFile)), chip(file->layout()) {}
+    explicit Mapping(std::unique_ptr<CardStateFile> stateFile) : file(std::move(stateFile)), chip(file->layout())
+    {
+        std::atomic_ref<std::uint32_t>(file->layout().mappings).fetch_add(1);
+    }
+    ~Mapping()
+    {
+        std::atomic_ref<std::uint32_t> mappings(file->layout().mappings);
+        std::uint32_t held = mappings.load();
+        while (held > 0 && !mappings.compare_exchange_weak(held, held - 1)) {
+        }
+    }
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
     std::unique_ptr<CardStateFile> file;
     VirtualChip chip;
 };

@@ -255,6 +255,11 @@ std::optional<std::uint8_t> VirtualChip::lastRemoteKey() const
     return static_cast<std::uint8_t>(key);
 }
 
+std::uint32_t VirtualChip::mappings() const
+{
+    return std::atomic_ref<std::uint32_t>(m_layout.mappings).load();
+}
+
 void VirtualChip::reset()
 {
     CardLock lock(m_layout);

@@ -9,13 +9,11 @@
 #include <fstream>
 #include <thread>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "XTestWindow.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
@@ -32,107 +30,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kTitle = "Velora Remote Test Window";
-
-// A plain Xlib window of the test's own, on a connection of its own.
-class TestWindow
-{
-public:
-    TestWindow()
-    {
-        m_display = XOpenDisplay(nullptr);
-        if (m_display == nullptr) {
-            return;
-        }
-        const int screen = DefaultScreen(m_display);
-        m_window = XCreateSimpleWindow(m_display, RootWindow(m_display, screen), 0, 0, 400, 300, 0,
-                                       BlackPixel(m_display, screen), WhitePixel(m_display, screen));
-        XStoreName(m_display, m_window, kTitle);
-        XSelectInput(m_display, m_window,
-                     KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask |
-                         FocusChangeMask);
-        XMapRaised(m_display, m_window);
-        waitFor([](const XEvent& e) { return e.type == MapNotify; }, 5s);
-        // Focus it ourselves: with or without a window manager the keys must come here.
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
-            XSync(m_display, False);
-            Window focus = 0;
-            int revert = 0;
-            XGetInputFocus(m_display, &focus, &revert);
-            if (focus == m_window) {
-                break;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        drain();
-    }
-    ~TestWindow()
-    {
-        if (m_display != nullptr) {
-            XDestroyWindow(m_display, m_window);
-            XCloseDisplay(m_display);
-        }
-    }
-    bool ok() const { return m_display != nullptr; }
-
-    template <typename Predicate> std::optional<XEvent> waitFor(Predicate predicate, std::chrono::milliseconds timeout)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            while (XPending(m_display) > 0) {
-                XEvent event;
-                XNextEvent(m_display, &event);
-                if (predicate(event)) {
-                    return event;
-                }
-            }
-            pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
-            poll(&fd, 1, 10);
-        }
-        return std::nullopt;
-    }
-
-    // The keysyms of the key presses that arrive within the time, in order.
-    std::vector<KeySym> keyPresses(std::chrono::milliseconds within)
-    {
-        std::vector<KeySym> keys;
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        while (auto event = waitFor([](const XEvent& e) { return e.type == KeyPress; },
-                                    std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        deadline - std::chrono::steady_clock::now()))) {
-            keys.push_back(XLookupKeysym(&event->xkey, (event->xkey.state & ShiftMask) ? 1 : 0));
-        }
-        return keys;
-    }
-
-    void drain()
-    {
-        XSync(m_display, False);
-        while (XPending(m_display) > 0) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-        }
-    }
-
-    std::pair<int, int> pointer()
-    {
-        Window root = 0, child = 0;
-        int x = 0, y = 0, wx = 0, wy = 0;
-        unsigned mask = 0;
-        XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask);
-        return {x, y};
-    }
-
-    void warpPointer(int x, int y)
-    {
-        XWarpPointer(m_display, None, DefaultRootWindow(m_display), 0, 0, 0, 0, x, y);
-        XSync(m_display, False);
-    }
-
-private:
-    Display* m_display = nullptr;
-    Window m_window = 0;
-};
 
 class RemoteDesktopTest : public ::testing::Test
 {
@@ -200,7 +97,7 @@ protected:
 
 TEST_F(RemoteDesktopTest, RemoteKeysArriveAtTheWindowInFrontAsItsMacros)
 {
-    TestWindow window;
+    test::XTestWindow window(kTitle);
     ASSERT_TRUE(window.ok());
     startEngine();
     EXPECT_EQ(m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu, 0xFFu); // armed
@@ -221,7 +118,7 @@ TEST_F(RemoteDesktopTest, RemoteKeysArriveAtTheWindowInFrontAsItsMacros)
 
 TEST_F(RemoteDesktopTest, MouseModeMovesTheRealPointerAndClicks)
 {
-    TestWindow window;
+    test::XTestWindow window(kTitle);
     ASSERT_TRUE(window.ok());
     window.warpPointer(100, 100);
     startEngine();

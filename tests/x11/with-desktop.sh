@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Runs a command on a private X server (Xvfb, 1280x1024, 24 bits), optionally with a window
-# manager, and exits with the command's status.
-#   with-desktop.sh [--wm] command [arguments...]
+# manager and a notification area, and exits with the command's status.
+#   with-desktop.sh [--wm] [--tray] command [arguments...]
 # With --wm, matchbox-window-manager is started first and the command waits until it has
-# claimed the screen (_NET_SUPPORTING_WM_CHECK on the root window); it is stopped afterwards.
+# claimed the screen (_NET_SUPPORTING_WM_CHECK on the root window). With --tray, trayer
+# provides a notification area along the top of the screen. Both are stopped afterwards.
 set -euo pipefail
 
 wm=()
-if [[ "${1:-}" == "--wm" ]]; then
-    wm=(--wm)
+tray=()
+while [[ "${1:-}" == "--wm" || "${1:-}" == "--tray" ]]; do
+    [[ "$1" == "--wm" ]] && wm=(--wm)
+    [[ "$1" == "--tray" ]] && tray=(--tray)
     shift
-fi
+done
 if [[ $# -eq 0 ]]; then
     echo "usage: with-desktop.sh [--wm] command [arguments...]" >&2
     exit 2
@@ -18,18 +21,20 @@ fi
 
 # First pass: start the X server and run this script again inside it.
 if [[ -z "${VELORA_DESKTOP_INNER:-}" ]]; then
-    exec xvfb-run -a -s '-screen 0 1280x1024x24' env VELORA_DESKTOP_INNER=1 "$0" "${wm[@]}" "$@"
+    exec xvfb-run -a -s '-screen 0 1280x1024x24' env VELORA_DESKTOP_INNER=1 "$0" "${wm[@]}" "${tray[@]}" "$@"
 fi
 unset VELORA_DESKTOP_INNER
 
 wm_pid=""
+tray_pid=""
 stop_wm()
 {
-    if [[ -n "$wm_pid" ]]; then
-        kill "$wm_pid" 2>/dev/null || true
-        wait "$wm_pid" 2>/dev/null || true
-        wm_pid=""
-    fi
+    for pid in $tray_pid $wm_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    tray_pid=""
+    wm_pid=""
 }
 trap stop_wm EXIT
 
@@ -61,6 +66,16 @@ if [[ ${#wm[@]} -gt 0 ]]; then
         echo "with-desktop.sh: the window manager did not come up" >&2
         exit 1
     fi
+fi
+
+if [[ ${#tray[@]} -gt 0 ]]; then
+    trayer --edge top --align right --widthtype pixel --width 160 --heighttype pixel --height 32 \
+        --SetDockType true --transparent false --tint 0xdddddd >/dev/null 2>&1 &
+    tray_pid=$!
+    for _ in $(seq 50); do
+        xwininfo -root -tree 2>/dev/null | grep -aq '"panel"' && break
+        sleep 0.1
+    done
 fi
 
 status=0

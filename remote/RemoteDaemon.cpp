@@ -1,0 +1,251 @@
+#include "remote/RemoteDaemon.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "remote/VirtualKeys.h"
+
+namespace velora::remote {
+namespace {
+
+constexpr const char* kNotFound = "BT848 not found! Check DLLs";
+
+std::string rangeMessage(int min, int max)
+{
+    return "Please enter an integer between " + std::to_string(min) + " and " + std::to_string(max) + ".";
+}
+
+// atoi: leading blanks, a sign, digits; 0 when there is no number.
+int atoiOf(std::string_view text)
+{
+    return std::atoi(std::string(text).c_str());
+}
+
+} // namespace
+
+std::optional<int> parseFormInteger(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    long long value = 0;
+    std::size_t digits = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        value = value * 10 + (text[pos] - '0');
+        if (value > 2147483648LL) {
+            return std::nullopt;
+        }
+        ++pos;
+        ++digits;
+    }
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        ++pos;
+    }
+    if (digits == 0 || pos != text.size()) {
+        return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value > 2147483647LL) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+RemoteDaemon::RemoteDaemon(const DaemonServices& services, DaemonWindow& window, std::string iniPath)
+    : m_services(services), m_window(window), m_iniPath(std::move(iniPath)), m_engine(services.engine)
+{
+    const RemoteSettings settings = readRemoteSettings(m_services.profile, m_iniPath);
+    m_engine.setMouseMode(settings.InitialMode);
+    AutoInit = settings.AutoInit;
+    AutoInitTimeout = settings.AutoInitTimeout;
+    MacroPath = settings.MacroPath;
+    ReinitHotKey = settings.ReinitHotKey;
+    MouseSpeed = settings.MouseSpeed;
+    m_engine.setLogSuppressed(settings.Debug != 0);
+    m_engine.setMouseStep(MouseSpeed);
+    restartCountdown();
+    m_engine.LoadMacroFile(MacroPath);
+    // A key that changes the mode shows on the icon; the window hands it to its thread.
+    m_engine.setModeListener([this](int mode) { m_window.updateTrayIcon(mode); });
+}
+
+RemoteDaemon::~RemoteDaemon()
+{
+    shutdown();
+}
+
+bool RemoteDaemon::start()
+{
+    m_window.startWindowTimer();
+    m_windowTimerRunning = true;
+    m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
+    if (!m_card->IsFound()) {
+        m_window.showMessage(kNotFound);
+        return false;
+    }
+    m_engine.ArmReceiver(*m_card);
+    m_engine.startTick();
+    return true;
+}
+
+void RemoteDaemon::shutdown()
+{
+    m_engine.stopTick();
+    if (m_windowTimerRunning) {
+        m_window.stopWindowTimer();
+        m_windowTimerRunning = false;
+    }
+    m_engine.DisarmReceiver();
+    m_card.reset();
+}
+
+void RemoteDaemon::RequestReinit()
+{
+    restartCountdown();
+    m_engine.RequestReinit();
+}
+
+bool RemoteDaemon::hotKeyDown()
+{
+    std::uint8_t functionKey = 0;
+    switch (ReinitHotKey) {
+    case 1:
+        functionKey = VK_F10;
+        break;
+    case 2:
+        functionKey = VK_F11;
+        break;
+    case 3:
+        functionKey = VK_F12;
+        break;
+    default:
+        return false;
+    }
+    platform::Desktop& desktop = m_services.engine.desktop;
+    return desktop.isKeyDown(VK_CONTROL) && desktop.isKeyDown(functionKey);
+}
+
+void RemoteDaemon::windowTimer()
+{
+    const bool hot = hotKeyDown();
+    if (reinitCountdown > 0) {
+        --reinitCountdown;
+        if (reinitCountdown == 0) {
+            RequestReinit();
+            return;
+        }
+    }
+    if (hot) {
+        RequestReinit();
+    }
+}
+
+void RemoteDaemon::setMode(int mode)
+{
+    m_engine.setMouseMode(mode);
+    m_window.updateTrayIcon(mode);
+}
+
+void RemoteDaemon::keyboardModeCommand()
+{
+    setMode(0);
+}
+
+void RemoteDaemon::mouseModeCommand()
+{
+    setMode(1);
+}
+
+void RemoteDaemon::iconLeftClick()
+{
+    if (m_engine.mouseMode() != 0) {
+        keyboardModeCommand();
+    } else {
+        mouseModeCommand();
+    }
+}
+
+void RemoteDaemon::ReloadDrivers()
+{
+    m_engine.stopTick();
+    m_window.stopWindowTimer();
+    m_engine.DisarmReceiver();
+    m_card.reset();
+    m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
+    if (!m_card->IsFound()) {
+        m_window.showMessage(kNotFound);
+    }
+    m_engine.ArmReceiver(*m_card);
+    m_engine.startTick();
+    m_window.startWindowTimer();
+    m_windowTimerRunning = true;
+}
+
+void RemoteDaemon::speedEdited(std::string_view text)
+{
+    const int speed = atoiOf(text);
+    if (speed != 0) {
+        m_engine.setMouseStep(speed);
+        MouseSpeed = speed;
+    }
+}
+
+std::optional<OptionsError> RemoteDaemon::takeOptions(const OptionsForm& form)
+{
+    AutoInit = form.autoInit ? 1 : 0;
+    const auto timeout = parseFormInteger(form.timeoutText);
+    if (!timeout || *timeout < 0 || *timeout > 999) {
+        return OptionsError{OptionsError::Field::Timeout, rangeMessage(0, 999)};
+    }
+    AutoInitTimeout = *timeout;
+    MacroPath = form.macroPath;
+    const auto speed = parseFormInteger(form.speedText);
+    if (!speed || *speed < 1 || *speed > 100) {
+        return OptionsError{OptionsError::Field::Speed, rangeMessage(1, 100)};
+    }
+    MouseSpeed = *speed;
+    ReinitHotKey = form.hotKeyIndex;
+    return std::nullopt;
+}
+
+OptionsForm RemoteDaemon::options() const
+{
+    return OptionsForm{AutoInit != 0, std::to_string(AutoInitTimeout), MacroPath, std::to_string(MouseSpeed),
+                       ReinitHotKey};
+}
+
+std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
+{
+    if (auto error = takeOptions(form)) {
+        return error;
+    }
+    restartCountdown();
+    RemoteSettings settings;
+    settings.InitialMode = m_engine.mouseMode();
+    settings.AutoInit = AutoInit;
+    settings.AutoInitTimeout = AutoInitTimeout;
+    settings.ReinitHotKey = ReinitHotKey;
+    settings.MouseSpeed = MouseSpeed;
+    settings.MacroPath = MacroPath;
+    writeRemoteSettings(m_services.profile, m_iniPath, settings);
+    return std::nullopt;
+}
+
+std::optional<OptionsError> RemoteDaemon::reloadKeyTables(const OptionsForm& form)
+{
+    if (auto error = takeOptions(form)) {
+        return error;
+    }
+    m_engine.LoadMacroFile(MacroPath);
+    // Shown also when the file could not be read: the earlier tables then stay in force.
+    m_window.showMessage("Loaded key tables from '" + MacroPath + "'.");
+    return std::nullopt;
+}
+
+} // namespace velora::remote

@@ -1,0 +1,137 @@
+// KavoRemote's behaviour behind its window: the settings, the card it owns, the engine that
+// samples and dispatches, the re-initialisation countdown and hot key, and every command of
+// its menu, icon and options window. The window (Qt in the program, a fake in tests) shows
+// what this asks it to show and hands the controls' contents in as an OptionsForm.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "hw/CaptureCard.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Profile.h"
+#include "remote/RemoteEngine.h"
+#include "remote/RemoteSettings.h"
+
+namespace velora::remote {
+
+// What the daemon needs from its window.
+class DaemonWindow
+{
+public:
+    virtual ~DaemonWindow() = default;
+
+    // A message box with an OK button, captioned "KavoRemote".
+    virtual void showMessage(std::string_view text) = 0;
+    // A message box with Yes and No buttons and a question icon; true for Yes.
+    virtual bool askYesNo(std::string_view text) = 0;
+    // Shows the mode on the notification icon: its icon and tip. Called on the window
+    // thread, and on the tick thread when a remote key changed the mode: an implementation
+    // hands the latter over to its window thread.
+    virtual void updateTrayIcon(int mouseMode) = 0;
+    // Window timer 1, every 100 ms on the window thread, calling RemoteDaemon::windowTimer.
+    virtual void startWindowTimer() = 0;
+    virtual void stopWindowTimer() = 0;
+};
+
+struct DaemonServices
+{
+    RemoteServices engine;
+    platform::LibraryLoader& loader;
+    platform::Profile& profile;
+};
+
+// The options window's controls, as their contents stand.
+struct OptionsForm
+{
+    bool autoInit = false;   // check box "Auto-reinitialization every"
+    std::string timeoutText; // edit 1005
+    std::string macroPath;   // edit 1009
+    std::string speedText;   // edit 1013
+    int hotKeyIndex = -1;    // selection of the hot-key list, -1 when none
+};
+
+// A value of the options window out of its range: which control, and the message to show.
+struct OptionsError
+{
+    enum class Field { Timeout, Speed } field;
+    std::string message;
+};
+
+class RemoteDaemon
+{
+public:
+    // Reads the settings from iniPath, puts the mode, the log switch, the step and the
+    // countdown in force and loads the macro file. Relative paths (the macro file, the log)
+    // are taken from the current directory, which the program has made its own folder.
+    RemoteDaemon(const DaemonServices& services, DaemonWindow& window, std::string iniPath);
+    ~RemoteDaemon();
+
+    RemoteDaemon(const RemoteDaemon&) = delete;
+    RemoteDaemon& operator=(const RemoteDaemon&) = delete;
+
+    // Starts window timer 1, creates the card and, when it is found, arms the receiver and
+    // starts the 10 ms tick. Without a card it says "BT848 not found! Check DLLs" and returns
+    // false: the program then ends through shutdown().
+    bool start();
+
+    // Stops the tick and window timer 1, disarms the receiver and destroys the card (the
+    // mapping is released, then the driver library unloaded). Safe to call more than once.
+    void shutdown();
+
+    // The commands.
+    void RequestReinit();
+    void windowTimer();
+    void keyboardModeCommand();
+    void mouseModeCommand();
+    void iconLeftClick();
+    void ReloadDrivers();
+    // Before the options window is shown: the speed field takes the step now in force.
+    void prepareOptions() { MouseSpeed = m_engine.mouseStep(); }
+    // Each change of the speed edit: a non-zero number is put in force at once, unchecked.
+    void speedEdited(std::string_view text);
+    // Copies the controls into the fields, in the window's order, up to the first value out
+    // of range. Hide, save and reload all start with it and stop when it fails.
+    std::optional<OptionsError> takeOptions(const OptionsForm& form);
+    // The fields as the controls show them.
+    OptionsForm options() const;
+    std::optional<OptionsError> saveOptions(const OptionsForm& form);
+    std::optional<OptionsError> reloadKeyTables(const OptionsForm& form);
+    // A file chosen with "Browse...": becomes MacroPath; the caller shows it, then asks.
+    void macroFileChosen(const std::string& path) { MacroPath = path; }
+    static std::string loadQuestion(const std::string& path) { return "Load '" + path + "' now ?"; }
+    bool confirmExit() { return m_window.askYesNo("Are you sure you want to quit ?"); }
+
+    RemoteEngine& engine() { return m_engine; }
+    CaptureCard* card() const { return m_card.get(); }
+    const std::string& iniPath() const { return m_iniPath; }
+
+    // The options window's fields.
+    int AutoInit = 0;
+    int AutoInitTimeout = 0;
+    std::string MacroPath;
+    int MouseSpeed = 0;
+    int ReinitHotKey = -1;
+    // Window-timer ticks left until the next automatic re-initialisation; 0 when off.
+    int reinitCountdown = 0;
+
+private:
+    void restartCountdown() { reinitCountdown = AutoInit != 0 ? AutoInitTimeout * 10 : 0; }
+    bool hotKeyDown();
+    void setMode(int mode);
+
+    DaemonServices m_services;
+    DaemonWindow& m_window;
+    std::string m_iniPath;
+    RemoteEngine m_engine;
+    std::unique_ptr<CaptureCard> m_card;
+    bool m_windowTimerRunning = false;
+};
+
+// An integer as the options window reads one: optional blanks and sign, then digits and
+// nothing else. Nothing for any other text.
+std::optional<int> parseFormInteger(std::string_view text);
+
+} // namespace velora::remote

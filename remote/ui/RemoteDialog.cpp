@@ -1,0 +1,372 @@
+#include "remote/ui/RemoteDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QThread>
+
+#include "remote/ui/UpDownControl.h"
+#include "ui/DialogUnits.h"
+
+// Resources of a static library must be registered by hand.
+static void initialiseResources()
+{
+    Q_INIT_RESOURCE(kavoremote);
+}
+
+namespace velora::remote::ui {
+namespace {
+
+QString qt(std::string_view text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string local(const QString& text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+RemoteDialog::RemoteDialog(const DaemonServices& services, std::string iniPath, QWidget* parent) : QDialog(parent)
+{
+    initialiseResources();
+    m_keyboardIcon = QIcon(QStringLiteral(":/kavoremote/keyboard.svg"));
+    m_mouseIcon = QIcon(QStringLiteral(":/kavoremote/mouse.svg"));
+    setWindowTitle(QStringLiteral("KavoRemote"));
+    setWindowIcon(QIcon(QStringLiteral(":/kavoremote/remote.svg")));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    m_windowTimer.setInterval(100);
+    m_windowTimer.setTimerType(Qt::PreciseTimer);
+    buildControls();
+    buildMenuAndIcon();
+    m_daemon = std::make_unique<RemoteDaemon>(services, *this, std::move(iniPath));
+    connect(&m_windowTimer, &QTimer::timeout, this, [this] { m_daemon->windowTimer(); });
+}
+
+RemoteDialog::~RemoteDialog()
+{
+    if (!m_ended) {
+        endDialog(0);
+    }
+}
+
+void RemoteDialog::buildControls()
+{
+    setFont(velora::ui::dialogFont());
+    const velora::ui::DialogUnits units(font());
+    setFixedSize(units.x(256), units.y(164));
+
+    auto place = [&units](QWidget* widget, int x, int y, int w, int h) {
+        widget->setGeometry(units.rect(x, y, w, h));
+        return widget;
+    };
+    auto group = [&](const char* title, int x, int y, int w, int h) {
+        auto* box = new QGroupBox(QString::fromLatin1(title), this);
+        // The title sits on the frame's top line, as in the dialog template.
+        box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                          " margin-top: 0.5em; }"
+                                          "QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                                          " padding: 0 2px; }"));
+        place(box, x, y, w, h);
+        box->lower(); // a frame behind the controls, not their parent: positions are the window's
+        return box;
+    };
+    auto label = [&](const char* text, int x, int y, int w, int h) {
+        auto* widget = new QLabel(QString::fromLatin1(text), this);
+        place(widget, x, y, w, h);
+        return widget;
+    };
+    auto button = [&](const char* text, int x, int y, int w, int h) {
+        auto* widget = new QPushButton(QString::fromLatin1(text), this);
+        widget->setAutoDefault(false);
+        place(widget, x, y, w, h);
+        return widget;
+    };
+    auto edit = [&](const char* name, int x, int y, int w, int h) {
+        auto* widget = new QLineEdit(this);
+        widget->setObjectName(QString::fromLatin1(name));
+        place(widget, x, y, w, h);
+        return widget;
+    };
+
+    // In the order of the dialog template, which is also the tab order.
+    m_hide = button("Hide", 87, 142, 50, 14);
+    m_hide->setDefault(true);
+    group("Options", 7, 7, 242, 49);
+    m_autoInit = new QCheckBox(QStringLiteral("Auto-reinitialization every"), this);
+    place(m_autoInit, 14, 18, 96, 10);
+    m_timeout = edit("edit1005", 113, 16, 28, 14);
+    m_timeoutSpin = new UpDownControl(m_timeout, this);
+    place(m_timeoutSpin, 143, 16, 11, 14);
+    label("seconds.", 157, 19, 30, 8);
+    m_reinitNow = button("Re-init now!", 193, 17, 50, 14);
+    m_hotKey = new QComboBox(this);
+    m_hotKey->addItems(
+        {QStringLiteral("(None)"), QStringLiteral("Ctrl-F10"), QStringLiteral("Ctrl-F11"), QStringLiteral("Ctrl-F12")});
+    // The template's height is the dropped list's; the closed box is one edit high.
+    place(m_hotKey, 90, 34, 66, 14);
+    label("Reinitialization hot-key:", 13, 36, 73, 8);
+    group("Keyboard emulation", 7, 62, 242, 41);
+    label("Load macros from file:", 13, 74, 70, 8);
+    m_macroPath = edit("edit1009", 13, 84, 182, 14);
+    m_browse = button("Browse...", 200, 87, 43, 14);
+    m_reload = button("Reload", 199, 71, 44, 14);
+    m_save = button("Save options...", 142, 142, 58, 14);
+    group("Mouse emulation", 7, 106, 242, 30);
+    m_exit = button("&Exit", 205, 142, 44, 14);
+    m_speed = edit("edit1013", 120, 115, 29, 14);
+    m_speedSpin = new UpDownControl(m_speed, this);
+    m_speedSpin->setWrapping(true);
+    place(m_speedSpin, 151, 115, 11, 14);
+    label("Movement speed (pixels/click)", 14, 118, 97, 8);
+
+    QWidget* order[] = {m_hide,   m_autoInit, m_timeout, m_reinitNow, m_hotKey, m_macroPath,
+                        m_browse, m_reload,   m_save,    m_exit,      m_speed};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+
+    connect(m_hide, &QPushButton::clicked, this, &RemoteDialog::hideCommand);
+    connect(m_reinitNow, &QPushButton::clicked, this, [this] { m_daemon->RequestReinit(); });
+    connect(m_browse, &QPushButton::clicked, this, &RemoteDialog::browseCommand);
+    connect(m_reload, &QPushButton::clicked, this, &RemoteDialog::reloadKeyTablesCommand);
+    connect(m_save, &QPushButton::clicked, this, &RemoteDialog::saveOptionsCommand);
+    connect(m_exit, &QPushButton::clicked, this, &RemoteDialog::exitCommand);
+    connect(m_speed, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_daemon->speedEdited(local(text)); });
+}
+
+void RemoteDialog::buildMenuAndIcon()
+{
+    m_menu = new QMenu(this);
+    m_menu->addAction(QStringLiteral("Reload key &tables..."), this, &RemoteDialog::reloadKeyTablesCommand);
+    m_menu->addAction(QStringLiteral("&Reinitialize"), this, [this] { m_daemon->RequestReinit(); });
+    m_menu->addAction(QStringLiteral("Reload drivers..."), this, &RemoteDialog::reloadDriversCommand);
+    m_menu->addAction(QStringLiteral("&Options"), this, &RemoteDialog::showOptionsCommand);
+    m_menu->addSeparator();
+    m_keyboardAction =
+        m_menu->addAction(QStringLiteral("&Keyboard mode"), this, [this] { m_daemon->keyboardModeCommand(); });
+    m_mouseAction = m_menu->addAction(QStringLiteral("M&ouse mode"), this, [this] { m_daemon->mouseModeCommand(); });
+    m_keyboardAction->setCheckable(true);
+    m_mouseAction->setCheckable(true);
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("&Exit"), this, &RemoteDialog::exitCommand);
+    // The check marks show the mode at the moment the menu opens.
+    connect(m_menu, &QMenu::aboutToShow, this, [this] {
+        const bool mouse = m_daemon->engine().mouseMode() != 0;
+        m_keyboardAction->setChecked(!mouse);
+        m_mouseAction->setChecked(mouse);
+    });
+
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setContextMenu(m_menu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) {
+            m_daemon->iconLeftClick();
+        }
+    });
+}
+
+bool RemoteDialog::initialise()
+{
+    fillControls();
+    m_timeoutSpin->setRange(0, 999);
+    m_speedSpin->setRange(0, 100);
+    updateTrayIcon(m_daemon->engine().mouseMode());
+    m_tray->show();
+    if (!m_daemon->start()) {
+        endDialog(1);
+        return false;
+    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Without a notification area the window is the only way to the options and Exit.
+        show();
+        notice(QStringLiteral("This desktop has no notification area, so KavoRemote keeps its window open: "
+                              "use Exit in it to end the program, or right-click it for the menu."));
+    }
+    return true;
+}
+
+void RemoteDialog::endDialog(int result)
+{
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_tray->hide();
+    m_daemon->shutdown();
+    hide();
+    emit ended(result);
+}
+
+void RemoteDialog::fillControls()
+{
+    const OptionsForm form = m_daemon->options();
+    m_autoInit->setChecked(form.autoInit);
+    m_timeout->setText(QString::fromStdString(form.timeoutText));
+    m_macroPath->setText(qt(form.macroPath));
+    m_speed->setText(QString::fromStdString(form.speedText));
+    m_hotKey->setCurrentIndex(form.hotKeyIndex >= 0 && form.hotKeyIndex < m_hotKey->count() ? form.hotKeyIndex : -1);
+}
+
+OptionsForm RemoteDialog::readControls() const
+{
+    return OptionsForm{m_autoInit->isChecked(), local(m_timeout->text()), local(m_macroPath->text()),
+                       local(m_speed->text()), m_hotKey->currentIndex()};
+}
+
+bool RemoteDialog::reportOptionsError(const std::optional<OptionsError>& error)
+{
+    if (!error) {
+        return false;
+    }
+    messageBox(QMessageBox::Warning, qt(error->message), QMessageBox::Ok);
+    QLineEdit* control = error->field == OptionsError::Field::Timeout ? m_timeout : m_speed;
+    control->setFocus();
+    control->selectAll();
+    return true;
+}
+
+void RemoteDialog::hideCommand()
+{
+    if (!reportOptionsError(m_daemon->takeOptions(readControls()))) {
+        hide();
+    }
+}
+
+void RemoteDialog::showOptionsCommand()
+{
+    m_daemon->prepareOptions();
+    fillControls();
+    show();
+    raise();
+    activateWindow();
+}
+
+void RemoteDialog::saveOptionsCommand()
+{
+    reportOptionsError(m_daemon->saveOptions(readControls()));
+}
+
+void RemoteDialog::reloadKeyTablesCommand()
+{
+    reportOptionsError(m_daemon->reloadKeyTables(readControls()));
+}
+
+void RemoteDialog::browseCommand()
+{
+    const QString chosen = chooseMacroFile();
+    if (chosen.isEmpty()) {
+        return;
+    }
+    m_daemon->macroFileChosen(local(QFileInfo(chosen).absoluteFilePath()));
+    fillControls();
+    if (askYesNo(RemoteDaemon::loadQuestion(m_daemon->MacroPath))) {
+        reloadKeyTablesCommand();
+    }
+}
+
+void RemoteDialog::exitCommand()
+{
+    if (m_daemon->confirmExit()) {
+        endDialog(1);
+    }
+}
+
+void RemoteDialog::reloadDriversCommand()
+{
+    m_daemon->ReloadDrivers();
+}
+
+void RemoteDialog::showMessage(std::string_view text)
+{
+    messageBox(QMessageBox::NoIcon, qt(text), QMessageBox::Ok);
+}
+
+bool RemoteDialog::askYesNo(std::string_view text)
+{
+    return messageBox(QMessageBox::Question, qt(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void RemoteDialog::updateTrayIcon(int mouseMode)
+{
+    if (QThread::currentThread() == thread()) {
+        applyTrayIcon(mouseMode);
+    } else {
+        // From the tick thread: widgets belong to the window thread.
+        QMetaObject::invokeMethod(
+            this, [this, mouseMode] { applyTrayIcon(mouseMode); }, Qt::QueuedConnection);
+    }
+}
+
+void RemoteDialog::applyTrayIcon(int mouseMode)
+{
+    m_shownMode = mouseMode != 0 ? 1 : 0;
+    m_tray->setIcon(mouseMode != 0 ? m_mouseIcon : m_keyboardIcon);
+    m_tray->setToolTip(QString::fromLatin1(mouseMode != 0 ? kMouseTip : kKeyboardTip));
+}
+
+QMessageBox::StandardButton RemoteDialog::messageBox(QMessageBox::Icon icon, const QString& text,
+                                                     QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, QStringLiteral("KavoRemote"), text, buttons, isVisible() ? this : nullptr);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void RemoteDialog::notice(const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("KavoRemote"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+QString RemoteDialog::chooseMacroFile()
+{
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("Macro files (*.mac)"));
+    dialog.setDefaultSuffix(QStringLiteral("mac"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+void RemoteDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F20) {
+        m_daemon->RequestReinit();
+    } else if (event->key() == Qt::Key_F21) {
+        m_daemon->ReloadDrivers();
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void RemoteDialog::closeEvent(QCloseEvent* event)
+{
+    // The close box hides; only Exit ends the program.
+    event->ignore();
+    if (!m_ended) {
+        hideCommand();
+    }
+}
+
+void RemoteDialog::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_menu->popup(event->globalPos());
+}
+
+} // namespace velora::remote::ui

@@ -1,0 +1,120 @@
+// KavoRemote's main window: the options dialog, hidden most of the time, with the
+// notification-area icon and its pop-up menu. It binds the daemon's behaviour (RemoteDaemon)
+// to Qt widgets; every decision lives in the daemon.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QMessageBox>
+#include <QTimer>
+#include <memory>
+
+#include "remote/RemoteDaemon.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+
+namespace velora::remote::ui {
+
+class UpDownControl;
+
+class RemoteDialog : public QDialog, public DaemonWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* kKeyboardTip = "Kavora II Remote Control - Keyboard Mode";
+    static constexpr const char* kMouseTip = "Kavora II Remote Control - Mouse Mode";
+
+    RemoteDialog(const DaemonServices& services, std::string iniPath, QWidget* parent = nullptr);
+    ~RemoteDialog() override;
+
+    // The window's initialisation: controls filled, the icon added, the timers, the card and
+    // the receiver started. Returns false when there is no card (the message has been shown
+    // and the dialog has ended).
+    bool initialise();
+
+    // Ends the program in order: icon removed, timers stopped, receiver disarmed, card gone.
+    // Emits ended(result).
+    void endDialog(int result);
+    bool hasEnded() const { return m_ended; }
+
+    RemoteDaemon& daemon() { return *m_daemon; }
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    QMenu* popupMenu() const { return m_menu; }
+    int shownMode() const { return m_shownMode; }
+
+    // DaemonWindow
+    void showMessage(std::string_view text) override;
+    bool askYesNo(std::string_view text) override;
+    void updateTrayIcon(int mouseMode) override;
+    void startWindowTimer() override { m_windowTimer.start(); }
+    void stopWindowTimer() override { m_windowTimer.stop(); }
+
+signals:
+    void ended(int result);
+
+public slots:
+    void hideCommand();
+    void showOptionsCommand();
+    void saveOptionsCommand();
+    void reloadKeyTablesCommand();
+    void browseCommand();
+    void exitCommand();
+    void reloadDriversCommand();
+
+protected:
+    // Message boxes and the file dialog, one place each, so that tests can answer them.
+    virtual QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString& text,
+                                                   QMessageBox::StandardButtons buttons);
+    virtual QString chooseMacroFile();
+    // A message that does not wait for an answer: the program goes on while it is shown.
+    virtual void notice(const QString& text);
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void reject() override { hideCommand(); }
+    void accept() override {}
+
+private:
+    void buildControls();
+    void buildMenuAndIcon();
+    void applyTrayIcon(int mouseMode);
+    void fillControls();
+    OptionsForm readControls() const;
+    // Shows a validation failure and puts the focus back on the control; true when there was one.
+    bool reportOptionsError(const std::optional<OptionsError>& error);
+
+    std::unique_ptr<RemoteDaemon> m_daemon;
+    QTimer m_windowTimer;
+    QIcon m_keyboardIcon;
+    QIcon m_mouseIcon;
+    QSystemTrayIcon* m_tray = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_keyboardAction = nullptr;
+    QAction* m_mouseAction = nullptr;
+    int m_shownMode = -1;
+    bool m_ended = false;
+
+    QPushButton* m_hide = nullptr;
+    QCheckBox* m_autoInit = nullptr;
+    QLineEdit* m_timeout = nullptr;
+    UpDownControl* m_timeoutSpin = nullptr;
+    QPushButton* m_reinitNow = nullptr;
+    QComboBox* m_hotKey = nullptr;
+    QLineEdit* m_macroPath = nullptr;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_reload = nullptr;
+    QPushButton* m_save = nullptr;
+    QPushButton* m_exit = nullptr;
+    QLineEdit* m_speed = nullptr;
+    UpDownControl* m_speedSpin = nullptr;
+};
+
+} // namespace velora::remote::ui

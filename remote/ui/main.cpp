@@ -1,0 +1,107 @@
+// KavoRemote: turns the card's remote control into keyboard and mouse input for the program
+// in front. It runs in the background with an icon in the notification area.
+#include <QApplication>
+#include <QDir>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/ExecutablePath.h"
+#include "platform/NullDesktop.h"
+#include "platform/linux/LinuxLogFile.h"
+#include "platform/linux/LinuxProgramStarter.h"
+#include "platform/linux/LinuxTimerService.h"
+#include "platform/x11/X11Desktop.h"
+#include "remote/ui/RemoteDialog.h"
+#include "ui/SingleInstance.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    // Only a write from the handler; the window thread does the rest.
+    [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+namespace velora::remote::ui {
+
+class RemoteApp : public QApplication
+{
+public:
+    RemoteApp(int& argc, char** argv) : QApplication(argc, argv)
+    {
+        setApplicationName(QStringLiteral("KavoRemote"));
+        setOrganizationName(QStringLiteral("Orvek"));
+        setQuitOnLastWindowClosed(false);
+    }
+
+    int run()
+    {
+        velora::ui::SingleInstance instance(QStringLiteral("KavoRemote"));
+        if (!instance.acquire(false)) {
+            return 0; // another copy runs: leave it alone, silently
+        }
+        const std::string folder = platform::executableDirectory();
+        std::string iniPath = "velora.ini";
+        if (!folder.empty()) {
+            // remote.log and a relative macro path are taken from the program's folder.
+            QDir::setCurrent(QString::fromLocal8Bit(folder.c_str()));
+            iniPath = folder + "/velora.ini";
+        }
+
+        std::unique_ptr<platform::Desktop> desktop = platform::X11Desktop::open();
+        const bool canEmulate = desktop != nullptr;
+        if (!canEmulate) {
+            desktop = std::make_unique<platform::NullDesktop>();
+        }
+        platform::LinuxTimerService timers;
+        platform::LinuxProgramStarter programs(folder);
+        platform::LinuxLogFile log("remote.log");
+        RemoteDialog dialog(DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log,
+                                                          platform::systemFileSystem()},
+                                           platform::systemLibraryLoader(), platform::systemProfile()},
+                            iniPath);
+        connect(&dialog, &RemoteDialog::ended, this, [] { QCoreApplication::exit(0); });
+
+        // SIGTERM and SIGINT end the program as Exit does, without the question.
+        std::unique_ptr<QSocketNotifier> terminate;
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+            terminate = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+            connect(terminate.get(), &QSocketNotifier::activated, &dialog, [&dialog] { dialog.endDialog(0); });
+            struct sigaction action
+            {};
+            action.sa_handler = onTerminate;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESTART;
+            sigaction(SIGTERM, &action, nullptr);
+            sigaction(SIGINT, &action, nullptr);
+        }
+
+        if (!dialog.initialise()) {
+            return 1;
+        }
+        if (!canEmulate) {
+            dialog.showMessage("KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 "
+                               "session with the XTEST extension.");
+        }
+        // A signal that came while a message box was open has ended the dialog already.
+        return dialog.hasEnded() ? 0 : exec();
+    }
+};
+
+} // namespace velora::remote::ui
+
+int main(int argc, char** argv)
+{
+    velora::remote::ui::RemoteApp app(argc, argv);
+    return app.run();
+}

@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeDriver.h"
+#include "fakes/ManualTimerService.h"
+#include "fakes/MemoryFileSystem.h"
+#include "fakes/MemoryProfile.h"
+#include "fakes/RecordingDesktop.h"
+#include "fakes/RecordingLogFile.h"
+#include "hw/BtRegisters.h"
+#include "remote/RemoteDaemon.h"
+#include "remote/VirtualKeys.h"
+
+namespace velora::remote {
+namespace {
+
+constexpr const char* kIni = "/opt/velora/velora.ini";
+
+class FakeWindow final : public DaemonWindow
+{
+public:
+    explicit FakeWindow(test::EventLog& log) : m_log(log) {}
+    bool answer = true;
+    int timerStarts = 0;
+    int icon = -1;
+
+    void showMessage(std::string_view text) override { m_log.add("message " + std::string(text)); }
+    bool askYesNo(std::string_view text) override
+    {
+        m_log.add("ask " + std::string(text));
+        return answer;
+    }
+    void updateTrayIcon(int mouseMode) override
+    {
+        icon = mouseMode;
+        m_log.add("icon " + std::to_string(mouseMode));
+    }
+    void startWindowTimer() override
+    {
+        ++timerStarts;
+        m_log.add("timer on");
+    }
+    void stopWindowTimer() override { m_log.add("timer off"); }
+
+private:
+    test::EventLog& m_log;
+};
+
+struct DaemonRig
+{
+    test::EventLog log;
+    test::FakeDriver driver{log};
+    test::FakeLibraryLoader loader{log};
+    test::FakeClock clock;
+    test::ManualTimerService timers{&clock};
+    test::RecordingDesktop desktop{log};
+    test::RecordingProgramStarter programs{log};
+    test::RecordingLogFile logFile;
+    test::MemoryFileSystem files;
+    test::MemoryProfile profile;
+    FakeWindow window{log};
+    std::optional<RemoteDaemon> daemon;
+
+    DaemonRig(const std::string& ini = "")
+    {
+        driver.logReads = false;
+        if (!ini.empty()) {
+            profile.setText(kIni, ini);
+        }
+        files.put("default.mac", "Default\nDown: [VK_DOWN]\nEnd\n");
+    }
+    RemoteDaemon& make()
+    {
+        daemon.emplace(
+            DaemonServices{RemoteServices{clock, timers, desktop, programs, logFile, files}, loader, profile}, window,
+            kIni);
+        return *daemon;
+    }
+    // Counts the re-arms (GPIO_DATA writes with the low byte set) over a number of window ticks.
+    std::vector<int> rearmTicks(int windowTicks)
+    {
+        std::vector<int> at;
+        for (int tick = 1; tick <= windowTicks; ++tick) {
+            daemon->windowTimer();
+            if (daemon->engine().receiver().reinitPending()) {
+                at.push_back(tick);
+                daemon->engine().receiver().PollReceiver(); // the sampling tick takes it
+            }
+        }
+        return at;
+    }
+};
+
+TEST(RemoteDaemon, DefaultsWithoutSettingsFile)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    EXPECT_EQ(daemon.engine().mouseMode(), 0);
+    EXPECT_EQ(daemon.AutoInit, 1);
+    EXPECT_EQ(daemon.AutoInitTimeout, 60);
+    EXPECT_EQ(daemon.MacroPath, "default.mac");
+    EXPECT_EQ(daemon.ReinitHotKey, 3);
+    EXPECT_EQ(daemon.MouseSpeed, 4);
+    EXPECT_EQ(daemon.engine().mouseStep(), 4);
+    EXPECT_FALSE(daemon.engine().log().suppressed());
+    EXPECT_EQ(daemon.reinitCountdown, 600);
+    ASSERT_TRUE(daemon.engine().macroTables()->scopes[0].macros[keys::Down]);
+}
+
+TEST(RemoteDaemon, SettingsAreReadFromTheirSection)
+{
+    DaemonRig rig("[KavoRemote]\nInitialMode=1\nAutoInit=0\nAutoInitTimeout=5\nMacroPath=tv.mac\n"
+                  "ReinitHotKey=1\nMouseSpeed=12\nDebug=1\n");
+    rig.files.put("tv.mac", "Default\nMute: [VK_F1]\nEnd\n");
+    RemoteDaemon& daemon = rig.make();
+    EXPECT_EQ(daemon.engine().mouseMode(), 1);
+    EXPECT_EQ(daemon.reinitCountdown, 0);
+    EXPECT_EQ(daemon.engine().mouseStep(), 12);
+    EXPECT_TRUE(daemon.engine().log().suppressed());
+    EXPECT_TRUE(daemon.engine().macroTables()->scopes[0].macros[30]);
+}
+
+TEST(RemoteDaemon, StartArmsAndTicksAndShutdownUndoesItInOrder)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    rig.log.clear();
+    ASSERT_TRUE(daemon.start());
+    EXPECT_EQ(rig.log.joined(),
+              "timer on load libvelorahwio.so pci 109e:350 pci 109e:351 pci 109e:36e map 1 8 write 0x200 0xff");
+    EXPECT_TRUE(daemon.engine().isTicking());
+    rig.log.clear();
+    daemon.shutdown();
+    EXPECT_EQ(rig.log.joined(), "timer off write 0x200 0x0 unmap 1 8 unload");
+    EXPECT_FALSE(daemon.engine().isTicking());
+    rig.log.clear();
+    daemon.shutdown();
+    EXPECT_EQ(rig.log.joined(), "");
+}
+
+TEST(RemoteDaemon, StartWithoutCardSaysSoAndShutsDown)
+{
+    DaemonRig rig;
+    rig.driver.presentDevice.reset();
+    RemoteDaemon& daemon = rig.make();
+    rig.log.clear();
+    EXPECT_FALSE(daemon.start());
+    EXPECT_NE(rig.log.joined().find("message BT848 not found! Check DLLs"), std::string::npos);
+    EXPECT_FALSE(daemon.engine().isTicking());
+    rig.log.clear();
+    daemon.shutdown();
+    EXPECT_EQ(rig.log.joined(), "timer off unload");
+}
+
+TEST(RemoteDaemon, CountdownRearmsEveryTimeoutAndRestartsOnRequest)
+{
+    DaemonRig rig("[KavoRemote]\nAutoInitTimeout=5\n");
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    EXPECT_EQ(rig.rearmTicks(100), (std::vector<int>{50, 100}));
+    // "Re-init now!" after 3 s: at once, and the next one 5 s later.
+    EXPECT_EQ(rig.rearmTicks(30), std::vector<int>{});
+    daemon.RequestReinit();
+    EXPECT_TRUE(daemon.engine().receiver().reinitPending());
+    daemon.engine().receiver().PollReceiver();
+    EXPECT_EQ(rig.rearmTicks(50), std::vector<int>{50});
+}
+
+TEST(RemoteDaemon, TimeoutZeroOrAutoInitOffNeverRearmsByItself)
+{
+    for (const char* ini : {"[KavoRemote]\nAutoInit=1\nAutoInitTimeout=0\n", "[KavoRemote]\nAutoInit=0\n"}) {
+        DaemonRig rig(ini);
+        RemoteDaemon& daemon = rig.make();
+        ASSERT_TRUE(daemon.start());
+        EXPECT_TRUE(rig.rearmTicks(1000).empty()) << ini;
+        // The hot key still works.
+        rig.desktop.keysDown = {VK_CONTROL, VK_F12};
+        EXPECT_EQ(rig.rearmTicks(2), (std::vector<int>{1, 2}));
+    }
+}
+
+TEST(RemoteDaemon, HotKeyFollowsItsIndex)
+{
+    DaemonRig rig("[KavoRemote]\nAutoInit=0\nReinitHotKey=1\n");
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    rig.desktop.keysDown = {VK_F10};
+    EXPECT_TRUE(rig.rearmTicks(3).empty()); // F10 without Control
+    rig.desktop.keysDown = {VK_CONTROL, VK_F12};
+    EXPECT_TRUE(rig.rearmTicks(3).empty()); // the wrong function key
+    rig.desktop.keysDown = {VK_CONTROL, VK_F10};
+    EXPECT_EQ(rig.rearmTicks(3), (std::vector<int>{1, 2, 3})); // held: every 100 ms
+    daemon.ReinitHotKey = 0;
+    for (const std::uint8_t key : {VK_F10, VK_F11, VK_F12}) {
+        rig.desktop.keysDown = {VK_CONTROL, key};
+        EXPECT_TRUE(rig.rearmTicks(3).empty());
+    }
+}
+
+TEST(RemoteDaemon, ModeCommandsAndIconClicks)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    daemon.mouseModeCommand();
+    EXPECT_EQ(daemon.engine().mouseMode(), 1);
+    EXPECT_EQ(rig.window.icon, 1);
+    daemon.iconLeftClick();
+    EXPECT_EQ(daemon.engine().mouseMode(), 0);
+    EXPECT_EQ(rig.window.icon, 0);
+    daemon.iconLeftClick();
+    EXPECT_EQ(rig.window.icon, 1);
+    daemon.keyboardModeCommand();
+    EXPECT_EQ(rig.window.icon, 0);
+    // A mode changed by a remote key reaches the icon through the engine's listener.
+    ASSERT_TRUE(daemon.start());
+    rig.timers.fireAllDue(rig.clock.tickCount() + 300);
+    rig.driver.registers[bt::GPIO_DATA] = 0x80;
+    rig.timers.fireAllDue(rig.clock.tickCount() + 20);
+    EXPECT_EQ(rig.window.icon, 1);
+}
+
+TEST(RemoteDaemon, SpeedTypedDigitByDigitTakesEffectUncheckedButFailsValidation)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    OptionsForm form = daemon.options();
+    for (const char* typed : {"2", "25", "250"}) {
+        form.speedText = typed;
+        daemon.speedEdited(typed);
+        EXPECT_EQ(daemon.engine().mouseStep(), std::atoi(typed));
+    }
+    const auto error = daemon.takeOptions(form);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->field, OptionsError::Field::Speed);
+    EXPECT_EQ(error->message, "Please enter an integer between 1 and 100.");
+    EXPECT_EQ(daemon.engine().mouseStep(), 250);
+    // Clearing the edit or typing letters changes nothing.
+    daemon.speedEdited("");
+    daemon.speedEdited("abc");
+    EXPECT_EQ(daemon.engine().mouseStep(), 250);
+    // The options window shows the step that "Inc" and "Dec" left.
+    daemon.engine().setMouseStep(9);
+    daemon.prepareOptions();
+    EXPECT_EQ(daemon.options().speedText, "9");
+}
+
+TEST(RemoteDaemon, ValidationGoesInOrderAndStopsAtTheFirstBadValue)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    OptionsForm form{false, "1000", "other.mac", "500", 2};
+    auto error = daemon.takeOptions(form);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->field, OptionsError::Field::Timeout);
+    EXPECT_EQ(error->message, "Please enter an integer between 0 and 999.");
+    EXPECT_EQ(daemon.AutoInit, 0);              // taken before the bad value
+    EXPECT_EQ(daemon.MacroPath, "default.mac"); // not reached
+    form.timeoutText = " 30 ";
+    EXPECT_EQ(daemon.takeOptions(form)->field, OptionsError::Field::Speed);
+    EXPECT_EQ(daemon.MacroPath, "other.mac");
+    form.speedText = "0";
+    EXPECT_TRUE(daemon.takeOptions(form));
+    form.speedText = "12x";
+    EXPECT_TRUE(daemon.takeOptions(form));
+    form.speedText = "100";
+    EXPECT_FALSE(daemon.takeOptions(form));
+    EXPECT_EQ(daemon.AutoInitTimeout, 30);
+    EXPECT_EQ(daemon.MouseSpeed, 100);
+    EXPECT_EQ(daemon.ReinitHotKey, 2);
+}
+
+TEST(RemoteDaemon, SaveWritesTheKeysInOrderAndRestartsTheCountdown)
+{
+    DaemonRig rig("; settings\n[KavoRemote]\nDebug=0\n[TV]\nTuner=Default\n");
+    RemoteDaemon& daemon = rig.make();
+    daemon.mouseModeCommand();
+    daemon.reinitCountdown = 3;
+    EXPECT_FALSE(daemon.saveOptions(OptionsForm{true, "5", "/home/me/tv.mac", "7", 1}));
+    EXPECT_EQ(daemon.reinitCountdown, 50);
+    EXPECT_FALSE(daemon.engine().receiver().reinitPending());
+    EXPECT_EQ(rig.profile.text(kIni), "; settings\n[KavoRemote]\nDebug=0\nInitialMode=1\nAutoInit=1\n"
+                                      "AutoInitTimeout=5\nReinitHotKey=1\nMouseSpeed=7\nMacroPath=/home/me/tv.mac\n"
+                                      "[TV]\nTuner=Default\n");
+    // A bad value saves nothing.
+    const int writes = rig.profile.writeCount();
+    EXPECT_TRUE(daemon.saveOptions(OptionsForm{true, "5", "x", "700", 1}));
+    EXPECT_EQ(rig.profile.writeCount(), writes);
+    // The next start is in mouse mode.
+    DaemonRig next(*rig.profile.text(kIni));
+    EXPECT_EQ(next.make().engine().mouseMode(), 1);
+}
+
+TEST(RemoteDaemon, ReloadKeyTablesAlwaysSaysWhatItLoaded)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    rig.files.put("/media/tv.mac", "Default\nMute: [VK_F3]\nEnd\n");
+    daemon.macroFileChosen("/media/tv.mac");
+    EXPECT_EQ(RemoteDaemon::loadQuestion(daemon.MacroPath), "Load '/media/tv.mac' now ?");
+    rig.log.clear();
+    EXPECT_FALSE(daemon.reloadKeyTables(daemon.options()));
+    EXPECT_EQ(rig.log.joined(), "message Loaded key tables from '/media/tv.mac'.");
+    EXPECT_TRUE(daemon.engine().macroTables()->scopes[0].macros[30]);
+    // A file that cannot be read: the message all the same, the tables stay.
+    OptionsForm form = daemon.options();
+    form.macroPath = "gone.mac";
+    rig.log.clear();
+    EXPECT_FALSE(daemon.reloadKeyTables(form));
+    EXPECT_EQ(rig.log.joined(), "message Loaded key tables from 'gone.mac'.");
+    EXPECT_TRUE(daemon.engine().macroTables()->scopes[0].macros[30]);
+}
+
+TEST(RemoteDaemon, ReloadDriversFindsTheCardAgainAndKeepsTheTimersRunning)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    rig.driver.presentDevice.reset();
+    rig.log.clear();
+    daemon.ReloadDrivers();
+    EXPECT_EQ(rig.log.joined(), "timer off write 0x200 0x0 unmap 1 8 unload load libvelorahwio.so pci 109e:350 "
+                                "pci 109e:351 pci 109e:36e pci 109e:36f message BT848 not found! Check DLLs timer on");
+    EXPECT_TRUE(daemon.engine().isTicking());
+    EXPECT_EQ(rig.window.timerStarts, 2);
+    // The card comes back with the next reload.
+    rig.driver.presentDevice = 0x350;
+    rig.log.clear();
+    daemon.ReloadDrivers();
+    EXPECT_EQ(rig.log.joined(),
+              "timer off unload load libvelorahwio.so pci 109e:350 map 1 8 write 0x200 0xff timer on");
+    EXPECT_TRUE(daemon.card()->IsFound());
+}
+
+TEST(RemoteDaemon, ExitAsksFirst)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    rig.window.answer = false;
+    EXPECT_FALSE(daemon.confirmExit());
+    EXPECT_EQ(rig.log.events().back(), "ask Are you sure you want to quit ?");
+}
+
+} // namespace
+} // namespace velora::remote

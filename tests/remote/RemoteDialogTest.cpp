@@ -1,0 +1,307 @@
+// The options window and the icon with Qt's offscreen platform: the daemon's logic behind
+// them runs against fakes, message boxes and the file dialog are answered by the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <deque>
+#include <thread>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeDriver.h"
+#include "fakes/ManualTimerService.h"
+#include "fakes/MemoryFileSystem.h"
+#include "fakes/MemoryProfile.h"
+#include "fakes/RecordingDesktop.h"
+#include "fakes/RecordingLogFile.h"
+#include "hw/BtRegisters.h"
+#include "remote/ui/RemoteDialog.h"
+#include "ui/DialogUnits.h"
+
+QT_BEGIN_NAMESPACE
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace velora::remote::ui {
+namespace {
+
+constexpr const char* kIni = "/suite/velora.ini";
+
+class TestDialog : public RemoteDialog
+{
+public:
+    using RemoteDialog::RemoteDialog;
+    std::vector<std::string> messages;
+    std::deque<QMessageBox::StandardButton> answers;
+    QString fileToChoose;
+
+protected:
+    QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString& text,
+                                           QMessageBox::StandardButtons) override
+    {
+        messages.push_back((icon == QMessageBox::Warning    ? "warning "
+                            : icon == QMessageBox::Question ? "ask "
+                                                            : "") +
+                           text.toStdString());
+        if (answers.empty()) {
+            return QMessageBox::Ok;
+        }
+        const auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString chooseMacroFile() override { return fileToChoose; }
+    void notice(const QString& text) override { messages.push_back("notice " + text.toStdString()); }
+};
+
+struct DialogRig
+{
+    test::EventLog log;
+    test::FakeDriver driver{log};
+    test::FakeLibraryLoader loader{log};
+    test::FakeClock clock;
+    test::ManualTimerService timers{&clock};
+    test::RecordingDesktop desktop{log};
+    test::RecordingProgramStarter programs{log};
+    test::RecordingLogFile logFile;
+    test::MemoryFileSystem files;
+    test::MemoryProfile profile;
+    std::unique_ptr<TestDialog> dialog;
+    std::vector<int> ended;
+
+    explicit DialogRig(bool cardPresent = true)
+    {
+        driver.logReads = false;
+        if (!cardPresent) {
+            driver.presentDevice.reset();
+        }
+        dialog = std::make_unique<TestDialog>(
+            DaemonServices{RemoteServices{clock, timers, desktop, programs, logFile, files}, loader, profile}, kIni);
+        QObject::connect(dialog.get(), &RemoteDialog::ended, [this](int result) { ended.push_back(result); });
+    }
+    template <typename T> T* child(const char* name) { return dialog->findChild<T*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* text)
+    {
+        for (QPushButton* candidate : dialog->findChildren<QPushButton*>()) {
+            if (candidate->text() == QLatin1String(text)) {
+                return candidate;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
+{
+    DialogRig rig;
+    const velora::ui::DialogUnits units(rig.dialog->font());
+    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(164)));
+    EXPECT_EQ(rig.dialog->windowTitle(), "KavoRemote");
+    EXPECT_EQ(rig.button("Hide")->geometry(), units.rect(87, 142, 50, 14));
+    EXPECT_TRUE(rig.button("Hide")->isDefault());
+    EXPECT_EQ(rig.button("&Exit")->geometry(), units.rect(205, 142, 44, 14));
+    EXPECT_EQ(rig.child<QLineEdit>("edit1013")->geometry(), units.rect(120, 115, 29, 14));
+    for (const char* text : {"Re-init now!", "Browse...", "Reload", "Save options..."}) {
+        EXPECT_NE(rig.button(text), nullptr) << text;
+    }
+    QStringList labels;
+    for (QLabel* label : rig.dialog->findChildren<QLabel*>()) {
+        labels << label->text();
+    }
+    EXPECT_TRUE(labels.contains("Movement speed (pixels/click)"));
+    EXPECT_TRUE(labels.contains("Reinitialization hot-key:"));
+    QStringList groups;
+    for (QGroupBox* box : rig.dialog->findChildren<QGroupBox*>()) {
+        groups << box->title();
+    }
+    groups.sort();
+    EXPECT_EQ(groups, (QStringList{"Keyboard emulation", "Mouse emulation", "Options"}));
+    auto* hotKey = rig.dialog->findChild<QComboBox*>();
+    ASSERT_EQ(hotKey->count(), 4);
+    EXPECT_EQ(hotKey->itemText(0), "(None)");
+    EXPECT_EQ(hotKey->itemText(3), "Ctrl-F12");
+
+    // The tab order is the template's.
+    QStringList order;
+    QWidget* widget = rig.button("Hide");
+    for (int i = 0; i < 11; ++i) {
+        if (auto* b = qobject_cast<QPushButton*>(widget)) {
+            order << b->text();
+        } else if (auto* check = qobject_cast<QCheckBox*>(widget)) {
+            order << check->text();
+        } else {
+            order << widget->objectName();
+        }
+        do {
+            widget = widget->nextInFocusChain();
+        } while (widget->focusPolicy() == Qt::NoFocus || qobject_cast<QLabel*>(widget) ||
+                 qobject_cast<QGroupBox*>(widget));
+    }
+    EXPECT_EQ(order.mid(0, 3), (QStringList{"Hide", "Auto-reinitialization every", "edit1005"}));
+    EXPECT_EQ(order.mid(5), (QStringList{"edit1009", "Browse...", "Reload", "Save options...", "&Exit", "edit1013"}));
+}
+
+TEST(RemoteDialog, StartsHiddenWithTheModeIconOrSaysWhyItStaysOpen)
+{
+    DialogRig rig;
+    ASSERT_TRUE(rig.dialog->initialise());
+    EXPECT_EQ(rig.dialog->shownMode(), 0);
+    EXPECT_EQ(rig.dialog->trayIcon()->toolTip(), "Kavora II Remote Control - Keyboard Mode");
+    EXPECT_EQ(rig.driver.registers[bt::GPIO_DATA] & 0xFFu, 0xFFu);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        EXPECT_FALSE(rig.dialog->isVisible());
+    } else {
+        // No notification area (as on the offscreen platform): the window stays, and says why once.
+        EXPECT_TRUE(rig.dialog->isVisible());
+        ASSERT_EQ(rig.dialog->messages.size(), 1u);
+        EXPECT_EQ(rig.dialog->messages[0].rfind("notice This desktop has no notification area", 0), 0u);
+    }
+}
+
+TEST(RemoteDialog, NoCardSaysSoAndEnds)
+{
+    DialogRig rig(false);
+    EXPECT_FALSE(rig.dialog->initialise());
+    EXPECT_EQ(rig.dialog->messages, std::vector<std::string>{"BT848 not found! Check DLLs"});
+    EXPECT_EQ(rig.ended, std::vector<int>{1});
+    EXPECT_FALSE(rig.dialog->trayIcon()->isVisible());
+}
+
+TEST(RemoteDialog, TypingASpeedActsAtOnceButHideChecksTheRange)
+{
+    DialogRig rig;
+    ASSERT_TRUE(rig.dialog->initialise());
+    rig.dialog->messages.clear();
+    rig.dialog->showOptionsCommand();
+    auto* speed = rig.child<QLineEdit>("edit1013");
+    speed->clear();
+    std::vector<int> steps;
+    for (const char digit : {'2', '5', '0'}) {
+        QTest::keyClick(speed, digit);
+        steps.push_back(rig.dialog->daemon().engine().mouseStep());
+    }
+    EXPECT_EQ(steps, (std::vector<int>{2, 25, 250}));
+    QTest::mouseClick(rig.button("Hide"), Qt::LeftButton);
+    EXPECT_EQ(rig.dialog->messages, std::vector<std::string>{"warning Please enter an integer between 1 and 100."});
+    EXPECT_TRUE(rig.dialog->isVisible());
+    EXPECT_EQ(rig.dialog->focusWidget(), speed);
+    EXPECT_EQ(rig.dialog->daemon().engine().mouseStep(), 250);
+    // Save options reports the same and writes nothing.
+    QTest::mouseClick(rig.button("Save options..."), Qt::LeftButton);
+    EXPECT_EQ(rig.dialog->messages.size(), 2u);
+    EXPECT_FALSE(rig.profile.text(kIni));
+    // The arrows step within 0..100 and wrap.
+    speed->setText("100");
+    QTest::keyClick(speed, Qt::Key_Up);
+    EXPECT_EQ(speed->text(), "0");
+    QTest::keyClick(speed, Qt::Key_Down);
+    EXPECT_EQ(speed->text(), "100");
+    QTest::mouseClick(rig.button("Hide"), Qt::LeftButton);
+    EXPECT_FALSE(rig.dialog->isVisible());
+}
+
+TEST(RemoteDialog, MenuChecksTheModeAndTheIconFollows)
+{
+    DialogRig rig;
+    ASSERT_TRUE(rig.dialog->initialise());
+    QMenu* menu = rig.dialog->popupMenu();
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(texts, (QStringList{"Reload key &tables...", "&Reinitialize", "Reload drivers...", "&Options", "-",
+                                  "&Keyboard mode", "M&ouse mode", "-", "&Exit"}));
+    QAction* keyboard = menu->actions().at(5);
+    QAction* mouse = menu->actions().at(6);
+    emit menu->aboutToShow();
+    EXPECT_TRUE(keyboard->isChecked());
+    EXPECT_FALSE(mouse->isChecked());
+    mouse->trigger();
+    EXPECT_EQ(rig.dialog->shownMode(), 1);
+    EXPECT_EQ(rig.dialog->trayIcon()->toolTip(), "Kavora II Remote Control - Mouse Mode");
+    emit menu->aboutToShow();
+    EXPECT_FALSE(keyboard->isChecked());
+    EXPECT_TRUE(mouse->isChecked());
+    // A left click on the icon switches back.
+    emit rig.dialog->trayIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(rig.dialog->daemon().engine().mouseMode(), 0);
+    EXPECT_EQ(rig.dialog->shownMode(), 0);
+}
+
+TEST(RemoteDialog, ModeChangesFromTheTickThreadReachTheIconThroughTheWindowThread)
+{
+    DialogRig rig;
+    ASSERT_TRUE(rig.dialog->initialise());
+    std::thread tick([&] { static_cast<DaemonWindow&>(*rig.dialog).updateTrayIcon(1); });
+    tick.join();
+    EXPECT_EQ(rig.dialog->shownMode(), 0); // not touched from the other thread
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.dialog->shownMode(), 1);
+}
+
+TEST(RemoteDialog, BrowseAsksAndLoads)
+{
+    DialogRig rig;
+    ASSERT_TRUE(rig.dialog->initialise());
+    rig.files.put("/media/tv.mac", "Default\nMute: [VK_F3]\nEnd\n");
+    rig.dialog->messages.clear();
+    rig.dialog->fileToChoose = "/media/tv.mac";
+    rig.dialog->answers = {QMessageBox::No};
+    rig.dialog->browseCommand();
+    EXPECT_EQ(rig.dialog->messages, std::vector<std::string>{"ask Load '/media/tv.mac' now ?"});
+    EXPECT_EQ(rig.child<QLineEdit>("edit1009")->text(), "/media/tv.mac");
+    EXPECT_FALSE(rig.dialog->daemon().engine().macroTables()->scopes[0].macros[30]);
+    rig.dialog->answers = {QMessageBox::Yes};
+    rig.dialog->browseCommand();
+    EXPECT_EQ(rig.dialog->messages.back(), "Loaded key tables from '/media/tv.mac'.");
+    EXPECT_TRUE(rig.dialog->daemon().engine().macroTables()->scopes[0].macros[30]);
+}
+
+TEST(RemoteDialog, FunctionKeysExitAndShutdownOrder)
+{
+    DialogRig rig;
+    ASSERT_TRUE(rig.dialog->initialise());
+    rig.dialog->showOptionsCommand();
+    QTest::keyClick(rig.dialog.get(), Qt::Key_F20);
+    EXPECT_TRUE(rig.dialog->daemon().engine().receiver().reinitPending());
+    rig.log.clear();
+    QTest::keyClick(rig.dialog.get(), Qt::Key_F21);
+    EXPECT_EQ(rig.log.joined(), "write 0x200 0x0 unmap 1 8 unload load libvelorahwio.so pci 109e:350 pci 109e:351 "
+                                "pci 109e:36e map 1 8 write 0x200 0xff");
+    // Exit asks; No keeps everything running.
+    rig.dialog->answers = {QMessageBox::No};
+    rig.button("&Exit")->click();
+    EXPECT_TRUE(rig.ended.empty());
+    rig.log.clear();
+    rig.dialog->answers = {QMessageBox::Yes};
+    rig.button("&Exit")->click();
+    EXPECT_EQ(rig.dialog->messages.back(), "ask Are you sure you want to quit ?");
+    EXPECT_EQ(rig.ended, std::vector<int>{1});
+    EXPECT_EQ(rig.log.joined(), "write 0x200 0x0 unmap 1 8 unload");
+    EXPECT_FALSE(rig.dialog->trayIcon()->isVisible());
+}
+
+} // namespace
+} // namespace velora::remote::ui
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
