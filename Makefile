@@ -5,16 +5,18 @@
 #   make test-tsan      the threaded tests (label "threaded") in a build with ThreadSanitizer
 #   make bench          the benchmarks, one "name value" line per figure
 #   make fuzz           the fuzz targets, each for FUZZ_SECONDS (default 60)
+#   make package        the Debian package (installs the suite under /opt/velora)
 #   make format         clang-format every source file
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz format clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz package format clean
 
 all: build
 
@@ -37,6 +39,7 @@ test-sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELORA_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
 # The build's own output goes to standard error, so that standard output holds only figures.
@@ -57,8 +60,15 @@ fuzz:
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velora_fuzz
 	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+package:
+	@scripts/deps.sh build package
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELORA_TESTS=OFF >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	@cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/*.deb
+
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

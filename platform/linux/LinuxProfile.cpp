@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxProfile.h"
 
 #include "platform/ProfileFormat.h"
+#include "platform/UserFolders.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -51,43 +52,6 @@ public:
 private:
     int m_fd;
 };
-
-std::optional<std::string> configFolder()
-{
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as other desktop programs do.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return std::string(xdg) + "/velora";
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return std::string(home) + "/.config/velora";
-    }
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr && found->pw_dir[0] != '\0') {
-        return std::string(found->pw_dir) + "/.config/velora";
-    }
-    return std::nullopt;
-}
-
-// mkdir -p: creates the folder and the missing folders above it with mode 0700.
-bool makeFolders(const std::string& folder)
-{
-    for (std::size_t pos = folder.find('/', 1);; pos = folder.find('/', pos + 1)) {
-        const std::string prefix = folder.substr(0, pos);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (pos == std::string::npos) {
-            break;
-        }
-    }
-    FileStatus info{};
-    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 std::string folderOf(const std::string& path)
 {
@@ -201,11 +165,11 @@ std::optional<std::string> LinuxProfile::resolvePath(std::string_view path)
     if (path.find('/') != std::string_view::npos) {
         return std::string(path);
     }
-    std::optional<std::string> folder = configFolder();
-    if (!folder) {
+    const std::string folder = userConfigFolder();
+    if (folder.empty()) {
         return std::nullopt;
     }
-    return *folder + "/" + std::string(path);
+    return folder + "/" + std::string(path);
 }
 
 std::optional<std::string> LinuxProfile::readFile(const std::string& path)

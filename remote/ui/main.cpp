@@ -12,6 +12,7 @@
 
 #include "platform/ExecutablePath.h"
 #include "platform/NullDesktop.h"
+#include "platform/UserFolders.h"
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
@@ -52,10 +53,15 @@ public:
         }
         const std::string folder = platform::executableDirectory();
         std::string iniPath = "velora.ini";
+        std::string logPath = "remote.log";
         if (!folder.empty()) {
-            // remote.log and a relative macro path are taken from the program's folder.
+            // A relative macro path is taken from the program's folder, as are the settings
+            // and the log, unless this user cannot write there (a system-wide install): then
+            // they live in the per-user configuration folder.
             QDir::setCurrent(QString::fromLocal8Bit(folder.c_str()));
-            iniPath = folder + "/velora.ini";
+            const std::string settings = platform::settingsFolder(folder);
+            iniPath = settings + "/velora.ini";
+            logPath = settings + "/remote.log";
         }
 
         std::unique_ptr<platform::Desktop> desktop = platform::X11Desktop::open();
@@ -65,7 +71,7 @@ public:
         }
         platform::LinuxTimerService timers;
         platform::LinuxProgramStarter programs(folder);
-        platform::LinuxLogFile log("remote.log");
+        platform::LinuxLogFile log(logPath);
         RemoteDialog dialog(DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log,
                                                           platform::systemFileSystem()},
                                            platform::systemLibraryLoader(), platform::systemProfile()},

@@ -58,6 +58,21 @@ int waitExit(pid_t pid, std::chrono::milliseconds timeout)
     return -1;
 }
 
+// Waits until a notification area owns its selection, so that a program started now docks
+// its icon at once.
+bool waitForNotificationArea(Display* display, std::chrono::milliseconds timeout)
+{
+    const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (XGetSelectionOwner(display, selection) != None) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
 // The notification-area icon of a program: a small viewable window of that class.
 std::optional<std::pair<int, int>> trayIconCentre(Display* display, const char* className)
 {
@@ -107,6 +122,9 @@ protected:
         fs::permissions(m_dir / "runtime", fs::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", (m_dir / "runtime").c_str(), 1);
         setenv("VELORA_CARD", (m_dir / "card").c_str(), 1);
+        // The programs find their driver library beside them through their RUNPATH; a
+        // sanitizer build's dlopen does not honour it, so name the folder here as well.
+        setenv("LD_LIBRARY_PATH", (m_dir / "suite").c_str(), 1);
         m_state = virtualcard::CardStateFile::open((m_dir / "card").string());
         ASSERT_NE(m_state, nullptr);
         m_chip.emplace(m_state->layout());
@@ -152,6 +170,7 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
 {
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
+    ASSERT_TRUE(waitForNotificationArea(window.display(), 10s));
     m_daemon = spawn(m_dir / "suite" / "KavoRemote");
     ASSERT_TRUE(waitForGpioLow(0xFF, 15s)) << "the receiver was never armed";
     EXPECT_EQ(m_chip->mappings(), 1u);
@@ -171,7 +190,14 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     EXPECT_EQ(window.keyPresses(500ms), (std::vector<KeySym>{XK_Down, XK_Return, XK_Prior, XK_BackSpace}));
 
     // A left click on the icon: mouse mode, and the digits move the pointer by the step (4).
-    const auto icon = trayIconCentre(window.display(), "KavoRemote");
+    // The icon is docked into the notification area asynchronously: give it a moment.
+    std::optional<std::pair<int, int>> icon;
+    for (int attempt = 0; attempt < 100 && !icon; ++attempt) {
+        icon = trayIconCentre(window.display(), "KavoRemote");
+        if (!icon) {
+            std::this_thread::sleep_for(50ms);
+        }
+    }
     ASSERT_TRUE(icon.has_value()) << "no notification-area icon";
     XTestFakeMotionEvent(window.display(), -1, icon->first, icon->second, CurrentTime);
     XTestFakeButtonEvent(window.display(), 1, True, CurrentTime);
@@ -196,6 +222,41 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     m_daemon = -1;
     EXPECT_EQ(gpioLow(), 0u);
     EXPECT_EQ(m_chip->mappings(), 0u);
+}
+
+TEST_F(KavoRemoteTest, SystemWideInstallKeepsSettingsAndLogPerUser)
+{
+    // A suite folder the user cannot write to: settings and log go to the per-user folder,
+    // while the data files (default.mac) are still read from the program's folder.
+    const fs::path config = m_dir / "config";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    fs::create_directories(config / "velora");
+    std::ofstream(config / "velora" / "velora.ini") << "[KavoRemote]\nInitialMode=1\nMouseSpeed=9\n";
+    fs::permissions(m_dir / "suite", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+    test::XTestWindow window("Velora Key Target");
+    ASSERT_TRUE(window.ok());
+    m_daemon = spawn(m_dir / "suite" / "KavoRemote");
+    ASSERT_TRUE(waitForGpioLow(0xFF, 15s));
+    std::this_thread::sleep_for(300ms);
+    // Mouse mode with step 9, from the per-user velora.ini.
+    window.warpPointer(600, 500);
+    press("6");
+    EXPECT_EQ(window.pointer(), std::make_pair(609, 500));
+    // Back to keyboard mode: default.mac beside the program binds Down.
+    press("MouseMode");
+    window.focus();
+    window.drain();
+    press("Down");
+    EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Down});
+    press("0x07");
+    kill(m_daemon, SIGTERM);
+    EXPECT_EQ(waitExit(m_daemon, 10s), 0);
+    m_daemon = -1;
+    EXPECT_TRUE(fs::exists(config / "velora" / "remote.log"));
+    EXPECT_FALSE(fs::exists(m_dir / "suite" / "remote.log"));
+    fs::permissions(m_dir / "suite", fs::perms::owner_all);
 }
 
 } // namespace

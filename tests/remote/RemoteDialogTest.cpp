@@ -78,8 +78,9 @@ struct DialogRig
     test::RecordingLogFile logFile;
     test::MemoryFileSystem files;
     test::MemoryProfile profile;
-    std::unique_ptr<TestDialog> dialog;
+    // Before the dialog: its destruction still reports the end of the dialog here.
     std::vector<int> ended;
+    std::unique_ptr<TestDialog> dialog;
 
     explicit DialogRig(bool cardPresent = true)
     {

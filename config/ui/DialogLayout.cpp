@@ -1,0 +1,53 @@
+#include "config/ui/DialogLayout.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+
+#include <algorithm>
+
+namespace velora::config {
+namespace {
+
+QFont fontFor(QDialog& dialog)
+{
+    dialog.setFont(ui::dialogFont());
+    return dialog.font();
+}
+
+} // namespace
+
+DialogLayout::DialogLayout(QDialog& dialog, int width, int height) : m_units(fontFor(dialog))
+{
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint);
+    dialog.setFixedSize(m_units.x(width), m_units.y(height));
+}
+
+void DialogLayout::place(QWidget& widget, int x, int y, int width, int height)
+{
+    QRect rect = m_units.rect(x, y, width, height);
+    const QSize hint = widget.sizeHint();
+    rect.setWidth(std::max(rect.width(), hint.width()));
+    if (hint.height() > rect.height()) {
+        const int grow = hint.height() - rect.height();
+        rect.adjust(0, -grow / 2, 0, grow - grow / 2);
+    }
+    widget.setGeometry(rect);
+}
+
+void DialogLayout::placeList(QComboBox& list, int x, int y, int width, int droppedHeight)
+{
+    const int closed = list.sizeHint().height();
+    list.setGeometry(m_units.x(x), m_units.y(y), m_units.x(width), closed);
+    const int line = QFontMetrics(list.font()).height() + 2;
+    list.setMaxVisibleItems(std::max(1, (m_units.y(droppedHeight) - closed) / line));
+}
+
+void DialogLayout::placeGroup(QWidget& group, int x, int y, int width, int height)
+{
+    group.setGeometry(m_units.rect(x, y, width, height));
+    group.setAttribute(Qt::WA_TransparentForMouseEvents);
+    group.lower();
+}
+
+} // namespace velora::config

@@ -1,0 +1,17 @@
+// Font faces from fontconfig, as Qt's font database lists them.
+#pragma once
+
+#include "config/SystemLists.h"
+
+namespace velora::config {
+
+class QtFontFaces final : public FontSource
+{
+public:
+    // Every family of every writing system, once each. Qt names a family that several
+    // foundries provide "Family [Foundry]"; the face name is the part before the bracket.
+    // Needs a QGuiApplication.
+    std::vector<std::string> faces() override;
+};
+
+} // namespace velora::config

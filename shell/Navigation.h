@@ -1,0 +1,39 @@
+// The keys of the shell and what they do to the list: moving the highlight and scrolling,
+// entering drives, directories and favourites, handing files to the desktop, and the drive
+// and favourites lists. The window feeds keys in and carries out the outcome.
+#pragma once
+
+#include "shell/EntryList.h"
+#include "shell/Listing.h"
+
+#include <string>
+
+namespace velora::shell {
+
+enum class ShellKey { Up, Down, PageUp, PageDown, Home, End, Enter, Backspace, Escape, F1, F2, Other };
+
+// How the window must repaint after a key. A list that only moved repaints without erasing
+// first (the paint rewrites every pixel of the list area); a list that was replaced erases.
+enum class Repaint { None, WithoutErase, WithErase };
+
+struct KeyOutcome
+{
+    Repaint repaint = Repaint::None;
+    // Escape: the window closes (and the current directory is stored).
+    bool close = false;
+    // Enter on a file: its absolute path, for the desktop to open with the program that
+    // handles its type. Empty otherwise.
+    std::string openFile;
+};
+
+// One key press (auto-repeat included) on the list.
+KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system);
+
+// Enter on the highlighted entry: a drive, directory or favourite becomes the current
+// directory and is listed with the first entry highlighted (a change that fails lists the
+// unchanged directory again); going up to the parent highlights the directory just left,
+// near the middle of the screen; a file is handed out in the outcome and nothing repaints.
+// An empty list does nothing.
+KeyOutcome OpenSelectedEntry(EntryList& list, ShellSystem& system);
+
+} // namespace velora::shell

@@ -1,0 +1,48 @@
+// KavoShell: a full-screen list of directories, drives and favourites, worked from across
+// the room with a handful of keys (or a remote through KavoRemote).
+#include "platform/Directories.h"
+#include "platform/ExecutablePath.h"
+#include "platform/FileSystem.h"
+#include "platform/MountTable.h"
+#include "platform/Profile.h"
+#include "platform/UserFolders.h"
+#include "shell/EntryList.h"
+#include "shell/Listing.h"
+#include "shell/ui/ShellPainter.h"
+#include "shell/ui/ShellWindow.h"
+#include "ui/SingleInstance.h"
+
+#include <QApplication>
+
+namespace {
+
+// The list of the process: in static storage, so that listing allocates nothing.
+velora::shell::EntryList g_list;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace velora;
+    shell::ShellSystem system{platform::systemDirectories(),   platform::systemMountTable(),
+                              platform::systemFileSystem(),    platform::systemProfile(),
+                              platform::executableDirectory(), platform::userConfigFolder()};
+    shell::LoadLastDirectory(system);
+
+    QApplication app(argc, argv);
+    // The class half of the window's WM_CLASS.
+    QApplication::setApplicationName(QString::fromLatin1(shell::ui::kWindowClass));
+
+    ui::SingleInstance instance(QString::fromLatin1(shell::ui::kWindowTitle));
+    if (!instance.acquire(true)) {
+        return 0;
+    }
+
+    const shell::ui::KindIcons icons;
+    QApplication::setWindowIcon(icons.programIcon());
+    shell::ui::ShellWindow window(g_list, system, icons);
+    QObject::connect(&instance, &ui::SingleInstance::activationRequested, &window,
+                     [&window] { window.showOverScreen(); });
+    window.showOverScreen();
+    return app.exec();
+}

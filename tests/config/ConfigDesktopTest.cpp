@@ -1,0 +1,231 @@
+// The built VeloraConfig on a real X server with a window manager: started from a copy of the
+// suite folder without velora.ini, worked with real key events (XTest), and the velora.ini it
+// writes then used by the tuner library on the virtual card, as a viewer would.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "config/DataNames.h"
+#include "config/linux/XrandrDisplayModes.h"
+#include "drivers/virtualcard/CardStateFile.h"
+#include "hw/BtRegisters.h"
+#include "platform/ProfileFormat.h"
+#include "platform/x11/X11Desktop.h"
+#include "tests/drivers/TempDir.h"
+
+extern char** environ;
+
+namespace velora::config {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t kTab = 0x09;
+constexpr std::uint8_t kReturn = 0x0D;
+constexpr std::uint8_t kSpace = 0x20;
+constexpr std::uint8_t kUp = 0x26;
+constexpr std::uint8_t kDown = 0x28;
+
+class ConfigDesktop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.valid());
+        m_suite = m_dir.file("suite");
+        fs::copy(VELORA_SUITE_DIR, m_suite, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        fs::remove(m_suite + "/velora.ini");
+        // Xvfb sometimes resets a connection opened just as another one closed.
+        for (int attempt = 0; attempt < 5 && !m_desktop; ++attempt) {
+            m_desktop = platform::X11Desktop::open();
+            if (!m_desktop) {
+                std::this_thread::sleep_for(200ms);
+            }
+        }
+        ASSERT_TRUE(m_desktop) << "no X server with XTEST";
+    }
+
+    void TearDown() override
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    // Starts the program from the copied suite folder, on the X server, and waits until its
+    // dialog is the window in front.
+    void start()
+    {
+        std::vector<std::string> variables;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            if (std::string_view(*entry).rfind("QT_QPA_PLATFORM=", 0) != 0) {
+                variables.emplace_back(*entry);
+            }
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : variables) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        const std::string program = m_suite + "/VeloraConfig";
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        ASSERT_EQ(0, posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv, envp.data()));
+        ASSERT_TRUE(waitForFront("Velora Configuration"));
+    }
+
+    bool waitForFront(const std::string& title)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (m_desktop->foregroundTitle() == title) {
+                // Let the program take the focus it was given before keys arrive.
+                std::this_thread::sleep_for(300ms);
+                return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        ADD_FAILURE() << "\"" << title << "\" never came to the front; in front: " << m_desktop->foregroundTitle();
+        return false;
+    }
+
+    void press(std::initializer_list<std::uint8_t> keys)
+    {
+        for (const std::uint8_t key : keys) {
+            m_desktop->keyEvent(key, true);
+            m_desktop->keyEvent(key, false);
+            std::this_thread::sleep_for(60ms);
+        }
+    }
+
+    // Waits for the program to end by itself and returns its exit status.
+    int waitForExit()
+    {
+        for (int i = 0; i < 500; ++i) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        ADD_FAILURE() << "VeloraConfig did not end";
+        return -1;
+    }
+
+    std::string ini() const
+    {
+        std::ifstream file(m_suite + "/velora.ini", std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    std::string value(const char* section, const char* key) const
+    {
+        return platform::findProfileValue(ini(), section, key).value_or("(missing)");
+    }
+
+    static bool anyVideoDevice()
+    {
+        for (int index = 0; index < 10; ++index) {
+            if (fs::exists("/dev/video" + std::to_string(index))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    testing::TempDir m_dir;
+    std::string m_suite;
+    std::unique_ptr<platform::X11Desktop> m_desktop;
+    pid_t m_pid = -1;
+};
+
+TEST_F(ConfigDesktop, ReturnOnTheNewDialogWritesEveryKey)
+{
+    start();
+    press({kReturn});
+    ASSERT_EQ(0, waitForExit());
+
+    EXPECT_EQ("Generic", value("TV", "Card"));
+    EXPECT_EQ("TEMIC_PAL_BG", value("TV", "Tuner"));
+    EXPECT_EQ("Default", value("TV", "ChannelTable"));
+    EXPECT_EQ("English", value("Global", "Language"));
+    EXPECT_EQ("Arial", value("TV", "Font"));
+    EXPECT_EQ("0", value("TV", "TwoDigits"));
+    if (!anyVideoDevice()) {
+        EXPECT_EQ("-1", value("TV", "CaptureDriverIndex"));
+    }
+    EXPECT_EQ("0", value("TV", "Quality"));
+    EXPECT_EQ("1", value("TV", "AdjustMasterVolume"));
+    EXPECT_EQ("0", value("TV", "CustomResolution"));
+    for (const char* key : {"CustomResolutionX", "CustomResolutionY", "CustomResolutionBPP"}) {
+        EXPECT_EQ("(missing)", value("TV", key)) << key;
+    }
+}
+
+TEST_F(ConfigDesktop, ChoicesMadeWithKeysReachTheTunerLibrary)
+{
+    // The screen's modes as the dialog lists them: Xvfb's 1280 x 1024 at 24 bits is one.
+    std::vector<DisplayMode> offered;
+    for (const DisplayMode& mode : XrandrDisplayModes().modes()) {
+        if (isOfferedMode(mode)) {
+            offered.push_back(mode);
+        }
+    }
+    ASSERT_FALSE(offered.empty());
+    bool screenMode = false;
+    for (const DisplayMode& mode : offered) {
+        screenMode = screenMode || modeLine(mode) == "1280 x 1024 x 24";
+    }
+    EXPECT_TRUE(screenMode);
+
+    start();
+    // Focus starts on OK. Card: the line after Generic; tuner: the line before TEMIC_PAL_BG;
+    // tick two-digit numbers; resolution: the first mode, which brings up the warning.
+    press({kTab, kTab, kTab, kDown, kTab, kUp, kTab, kSpace, kTab, kTab, kDown});
+    ASSERT_TRUE(waitForFront("VeloraConfig"));
+    press({kReturn});
+    ASSERT_TRUE(waitForFront("Velora Configuration"));
+    press({kReturn});
+    ASSERT_EQ(0, waitForExit());
+
+    EXPECT_EQ("Tuner_MUX0_Sound_GPIO8-11", value("TV", "Card"));
+    EXPECT_EQ("PHILIPS_FM1216ME_MK3", value("TV", "Tuner"));
+    EXPECT_EQ("1", value("TV", "TwoDigits"));
+    EXPECT_EQ("1", value("TV", "CustomResolution"));
+    EXPECT_EQ(std::to_string(offered[0].width), value("TV", "CustomResolutionX"));
+    EXPECT_EQ(std::to_string(offered[0].height), value("TV", "CustomResolutionY"));
+    EXPECT_EQ(std::to_string(offered[0].bitsPerPixel), value("TV", "CustomResolutionBPP"));
+
+    // A viewer's session on the virtual card with this file: the tuner at 0xC0 gets the
+    // FM1216ME's low band, the card's wiring selects MUX0 and sound on GPIO 8 to 11.
+    const std::string card = m_dir.file("card");
+    // LD_LIBRARY_PATH too: under AddressSanitizer, dlopen does not see the tool's $ORIGIN.
+    const std::string command = "cd '" + m_suite + "' && VELORA_CARD='" + card + "' LD_LIBRARY_PATH='" + m_suite +
+                                "' ./velora-tune --ini ./velora.ini --mhz 55.25 --quiet >/dev/null";
+    ASSERT_EQ(0, std::system(command.c_str()));
+    auto state = virtualcard::CardStateFile::open(card);
+    ASSERT_TRUE(state);
+    const virtualcard::CardStateLayout& chip = state->layout();
+    EXPECT_EQ(0xC0u, chip.tunerAddress);
+    EXPECT_EQ(0x8Eu, chip.tunerControl);
+    EXPECT_EQ(0x01u, chip.tunerBand);
+    EXPECT_EQ(0x00u, chip.registers[bt::IFORM / 4] & 0x60u);
+    EXPECT_EQ(0x100u, chip.registers[bt::GPIO_DATA / 4] & 0xF00u);
+}
+
+} // namespace
+} // namespace velora::config
