@@ -13,6 +13,9 @@ set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
 suite="$build/suite"
 root=$(cd "$(dirname "$0")/.." && pwd)
+# The tour is about the virtual card: its driver library comes first whatever else is
+# installed (and also in sanitizer builds, whose dlopen ignores the programs' own folder).
+export LD_LIBRARY_PATH="$suite${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 
 if [[ -n "${DISPLAY:-}" && -z "${VELORA_TOUR_AUTO:-}" ]]; then
     cd "$suite"
@@ -34,7 +37,10 @@ What each key does is set in $suite/default.mac.
 Close the virtual remote to stop.
 MSG
     ./velora-remote
-    [[ -n "$started" ]] && kill "$started" 2>/dev/null
+    if [[ -n "$started" ]]; then
+        kill "$started" 2>/dev/null
+        wait "$started" 2>/dev/null
+    fi
     exit 0
 fi
 
