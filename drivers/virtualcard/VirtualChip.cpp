@@ -1,5 +1,7 @@
 #include "drivers/virtualcard/VirtualChip.h"
 
+#include <cstdio>
+
 #include "hw/BtRegisters.h"
 
 #include <atomic>
@@ -253,6 +255,22 @@ std::optional<std::uint8_t> VirtualChip::lastRemoteKey() const
         return std::nullopt;
     }
     return static_cast<std::uint8_t>(key);
+}
+
+std::string frequencyText(std::int64_t frequencyHz)
+{
+    const bool negative = frequencyHz < 0;
+    const std::int64_t magnitude = negative ? -frequencyHz : frequencyHz;
+    std::int64_t fraction = magnitude % 1'000'000;
+    int digits = 6;
+    while (digits > 3 && fraction % 10 == 0) {
+        fraction /= 10;
+        --digits;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%lld.%0*lld MHz", negative ? "-" : "",
+                  static_cast<long long>(magnitude / 1'000'000), digits, static_cast<long long>(fraction));
+    return text;
 }
 
 std::uint32_t VirtualChip::mappings() const

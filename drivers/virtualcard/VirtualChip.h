@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velora::virtualcard {
@@ -42,6 +43,10 @@ struct I2cTransfer
     std::uint32_t word = 0;
     std::uint64_t timeMs = 0; // CLOCK_MONOTONIC milliseconds
 };
+
+// A tuned frequency as people read it: steps of 62.5 kHz show three decimals, four when
+// needed ("55.225 MHz", "55.2875 MHz").
+std::string frequencyText(std::int64_t frequencyHz);
 
 class VirtualChip
 {

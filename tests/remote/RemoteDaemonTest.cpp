@@ -1,12 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDriver.h"
-#include "fakes/ManualTimerService.h"
-#include "fakes/MemoryFileSystem.h"
 #include "fakes/MemoryProfile.h"
-#include "fakes/RecordingDesktop.h"
-#include "fakes/RecordingLogFile.h"
+#include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
 #include "remote/RemoteDaemon.h"
 #include "remote/VirtualKeys.h"
@@ -46,17 +41,8 @@ private:
     test::EventLog& m_log;
 };
 
-struct DaemonRig
+struct DaemonRig : test::RemoteFakes
 {
-    test::EventLog log;
-    test::FakeDriver driver{log};
-    test::FakeLibraryLoader loader{log};
-    test::FakeClock clock;
-    test::ManualTimerService timers{&clock};
-    test::RecordingDesktop desktop{log};
-    test::RecordingProgramStarter programs{log};
-    test::RecordingLogFile logFile;
-    test::MemoryFileSystem files;
     test::MemoryProfile profile;
     FakeWindow window{log};
     std::optional<RemoteDaemon> daemon;
@@ -71,9 +57,7 @@ struct DaemonRig
     }
     RemoteDaemon& make()
     {
-        daemon.emplace(
-            DaemonServices{RemoteServices{clock, timers, desktop, programs, logFile, files}, loader, profile}, window,
-            kIni);
+        daemon.emplace(DaemonServices{services(), loader, profile}, window, kIni);
         return *daemon;
     }
     // Counts the re-arms (GPIO_DATA writes with the low byte set) over a number of window ticks.

@@ -15,13 +15,8 @@
 #include <deque>
 #include <thread>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDriver.h"
-#include "fakes/ManualTimerService.h"
-#include "fakes/MemoryFileSystem.h"
 #include "fakes/MemoryProfile.h"
-#include "fakes/RecordingDesktop.h"
-#include "fakes/RecordingLogFile.h"
+#include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
 #include "remote/ui/RemoteDialog.h"
 #include "ui/DialogUnits.h"
@@ -66,17 +61,8 @@ protected:
     void notice(const QString& text) override { messages.push_back("notice " + text.toStdString()); }
 };
 
-struct DialogRig
+struct DialogRig : test::RemoteFakes
 {
-    test::EventLog log;
-    test::FakeDriver driver{log};
-    test::FakeLibraryLoader loader{log};
-    test::FakeClock clock;
-    test::ManualTimerService timers{&clock};
-    test::RecordingDesktop desktop{log};
-    test::RecordingProgramStarter programs{log};
-    test::RecordingLogFile logFile;
-    test::MemoryFileSystem files;
     test::MemoryProfile profile;
     // Before the dialog: its destruction still reports the end of the dialog here.
     std::vector<int> ended;
@@ -88,8 +74,7 @@ struct DialogRig
         if (!cardPresent) {
             driver.presentDevice.reset();
         }
-        dialog = std::make_unique<TestDialog>(
-            DaemonServices{RemoteServices{clock, timers, desktop, programs, logFile, files}, loader, profile}, kIni);
+        dialog = std::make_unique<TestDialog>(DaemonServices{services(), loader, profile}, kIni);
         QObject::connect(dialog.get(), &RemoteDialog::ended, [this](int result) { ended.push_back(result); });
     }
     template <typename T> T* child(const char* name) { return dialog->findChild<T*>(QString::fromLatin1(name)); }

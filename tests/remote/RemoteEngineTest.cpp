@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDriver.h"
-#include "fakes/ManualTimerService.h"
-#include "fakes/MemoryFileSystem.h"
-#include "fakes/RecordingDesktop.h"
-#include "fakes/RecordingLogFile.h"
+#include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
 #include "remote/RemoteEngine.h"
 
@@ -23,19 +18,10 @@ constexpr const char* kMacros = "Default\n"
                                 "Mute\n"
                                 "End\n";
 
-struct EngineRig
+struct EngineRig : test::RemoteFakes
 {
-    test::EventLog log;
-    test::FakeDriver driver{log};
-    test::FakeLibraryLoader loader{log};
-    test::FakeClock clock;
-    test::ManualTimerService timers{&clock};
-    test::RecordingDesktop desktop{log};
-    test::RecordingProgramStarter programs{log};
-    test::RecordingLogFile logFile;
-    test::MemoryFileSystem files;
     CaptureCard card{loader, clock, CardRelease::UnmapThenUnload};
-    RemoteEngine engine{RemoteServices{clock, timers, desktop, programs, logFile, files}};
+    RemoteEngine engine{services()};
     std::vector<int> modeChanges;
 
     EngineRig()

@@ -7,25 +7,10 @@
 
 namespace velora::vremote {
 
-std::string frequencyText(std::int64_t frequencyHz)
-{
-    const bool negative = frequencyHz < 0;
-    const std::int64_t magnitude = negative ? -frequencyHz : frequencyHz;
-    std::int64_t fraction = magnitude % 1'000'000;
-    int digits = 6;
-    while (digits > 3 && fraction % 10 == 0) {
-        fraction /= 10;
-        --digits;
-    }
-    char text[48];
-    std::snprintf(text, sizeof text, "%s%lld.%0*lld MHz", negative ? "-" : "",
-                  static_cast<long long>(magnitude / 1'000'000), digits, static_cast<long long>(fraction));
-    return text;
-}
-
 std::string statusLine(const CardReading& reading)
 {
-    std::string line = reading.frequencyHz ? frequencyText(*reading.frequencyHz) : std::string("tuner idle");
+    std::string line =
+        reading.frequencyHz ? virtualcard::frequencyText(*reading.frequencyHz) : std::string("tuner idle");
     line += reading.sync ? ", locked" : ", no signal";
     if (!reading.lastKey) {
         return line + ", no key yet";

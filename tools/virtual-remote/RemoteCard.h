@@ -26,9 +26,6 @@ struct CardReading
     std::optional<std::uint8_t> lastKey; // code of the last key pressed on the card
 };
 
-// "55.225 MHz": three decimals, four for the half steps of the tuner's 62.5 kHz raster.
-std::string frequencyText(std::int64_t frequencyHz);
-
 // One line: "55.225 MHz, locked, last key 0x98 Down" or "tuner idle, no signal, no key yet".
 std::string statusLine(const CardReading& reading);
 

@@ -5,6 +5,7 @@
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
+#include "remote/RemoteKeys.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,41 +40,23 @@ struct RemoteKeyEntry
     std::optional<std::uint8_t> code;
 };
 
-constexpr RemoteKeyEntry kRemoteKeys[] = {
-    {"Power", std::nullopt},
-    {"MouseMode", 0x80},
-    {"FullScreen", 0x40},
-    {"ChannelUp", 0x48},
-    {"ChannelDown", 0xC8},
-    {"VolumeUp", 0x28},
-    {"VolumeDown", 0xE8},
-    {"0", 0xF0},
-    {"1", 0xC0},
-    {"2", 0x20},
-    {"3", 0xA0},
-    {"4", 0xE0},
-    {"5", 0x10},
-    {"6", 0x90},
-    {"7", 0xD0},
-    {"8", 0x30},
-    {"9", 0xB0},
-    {"Cancel", 0xF8},
-    {"Enter", 0x08},
-    {"Recall", 0x60},
-    {"AirCable", 0x70},
-    {"Video", 0x88},
-    {"Inc", 0x50},
-    {"Audio", 0xA8},
-    {"Dec", 0x68},
-    {"Frame", 0xB8},
-    {"Down", 0x98},
-    {"Esc", 0x58},
-    {"TabRight", 0x38},
-    {"TabLeft", 0x78},
-    {"Mute", 0xD8},
-    {"AVSource", 0x18},
-};
-static_assert(std::size(kRemoteKeys) == 32, "the remote has 32 keys");
+const std::vector<RemoteKeyEntry>& remoteKeys()
+{
+    static const std::vector<RemoteKeyEntry> keys = [] {
+        std::vector<RemoteKeyEntry> entries;
+        for (velora::remote::RemoteKey key = 0; key < velora::remote::kRemoteKeyCount; ++key) {
+            RemoteKeyEntry entry{velora::remote::KeyNameTable[key], std::nullopt};
+            for (const velora::remote::IrCode& row : velora::remote::IrCodeTable) {
+                if (row.key == key) {
+                    entry.code = static_cast<std::uint8_t>(row.code);
+                }
+            }
+            entries.push_back(entry);
+        }
+        return entries;
+    }();
+    return keys;
+}
 
 const char* const kUsage =
     "usage: velora-card <command>\n"
@@ -122,7 +105,7 @@ std::string chipName(std::uint32_t id)
 
 const RemoteKeyEntry* keyByName(std::string_view name)
 {
-    for (const RemoteKeyEntry& key : kRemoteKeys) {
+    for (const RemoteKeyEntry& key : remoteKeys()) {
         if (name == key.name) {
             return &key;
         }
@@ -132,7 +115,7 @@ const RemoteKeyEntry* keyByName(std::string_view name)
 
 const RemoteKeyEntry* keyByNameIgnoringCase(std::string_view name)
 {
-    for (const RemoteKeyEntry& key : kRemoteKeys) {
+    for (const RemoteKeyEntry& key : remoteKeys()) {
         const std::string_view keyName = key.name;
         if (keyName.size() == name.size() && std::equal(name.begin(), name.end(), keyName.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -145,7 +128,7 @@ const RemoteKeyEntry* keyByNameIgnoringCase(std::string_view name)
 
 const RemoteKeyEntry* keyByCode(std::uint8_t code)
 {
-    for (const RemoteKeyEntry& key : kRemoteKeys) {
+    for (const RemoteKeyEntry& key : remoteKeys()) {
         if (key.code && *key.code == code) {
             return &key;
         }
@@ -182,24 +165,6 @@ std::optional<std::uint32_t> parseCode(std::string_view text)
         return parseNumber(text.substr(2), 16);
     }
     return parseNumber(text, 10);
-}
-
-// Frequencies come in steps of 62.5 kHz: three decimals, four when needed ("55.2875 MHz").
-std::string formatMHz(std::int64_t hz)
-{
-    const bool negative = hz < 0;
-    const std::int64_t magnitude = negative ? -hz : hz;
-    const std::int64_t whole = magnitude / 1'000'000;
-    std::int64_t fraction = magnitude % 1'000'000;
-    int digits = 6;
-    while (digits > 3 && fraction % 10 == 0) {
-        fraction /= 10;
-        --digits;
-    }
-    char text[48];
-    std::snprintf(text, sizeof text, "%s%lld.%0*lld MHz", negative ? "-" : "", static_cast<long long>(whole), digits,
-                  static_cast<long long>(fraction));
-    return text;
 }
 
 std::uint64_t monotonicMs()
@@ -284,9 +249,9 @@ int commandStatus(CardStateFile& file)
     if (!tuner.divider && !tuner.control) {
         printLine("Tuner:", "not programmed");
     } else {
-        std::string text = tuner.frequencyHz
-                               ? formatMHz(*tuner.frequencyHz) + " (divider " + std::to_string(*tuner.divider) + ")"
-                               : std::string("no frequency yet");
+        std::string text = tuner.frequencyHz ? velora::virtualcard::frequencyText(*tuner.frequencyHz) + " (divider " +
+                                                   std::to_string(*tuner.divider) + ")"
+                                             : std::string("no frequency yet");
         text += ", I2C address " + hex(tuner.address, 2);
         if (tuner.control) {
             text += ", control " + hex(*tuner.control, 2) + ", band " + hex(*tuner.band, 2);
