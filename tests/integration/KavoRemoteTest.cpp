@@ -192,7 +192,7 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     // A left click on the icon: mouse mode, and the digits move the pointer by the step (4).
     // The icon is docked into the notification area asynchronously: give it a moment.
     std::optional<std::pair<int, int>> icon;
-    for (int attempt = 0; attempt < 100 && !icon; ++attempt) {
+    for (int attempt = 0; attempt < 300 && !icon; ++attempt) {
         icon = trayIconCentre(window.display(), "KavoRemote");
         if (!icon) {
             std::this_thread::sleep_for(50ms);
