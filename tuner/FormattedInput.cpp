@@ -75,9 +75,9 @@ void FormattedInput::skipSpace()
     }
 }
 
-FormattedInput::Conversion FormattedInput::convert(char spec, Target target)
+FormattedInput::Conversion FormattedInput::convert(char specifier, Target target)
 {
-    const int base = spec == 'x' ? 16 : 10;
+    const int base = specifier == 'x' ? 16 : 10;
     skipSpace();
     if (atEnd()) {
         return Conversion::InputEnded;

@@ -43,7 +43,7 @@ private:
     unsigned char peek() const { return static_cast<unsigned char>(m_text[m_pos]); }
     void skipSpace();
     enum class Conversion { Stored, Failed, InputEnded };
-    Conversion convert(char spec, Target target);
+    Conversion convert(char specifier, Target target);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
