@@ -281,13 +281,3 @@ TEST(RemoteDialog, FunctionKeysExitAndShutdownOrder)
 
 } // namespace
 } // namespace velora::remote::ui
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

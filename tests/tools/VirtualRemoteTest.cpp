@@ -210,14 +210,3 @@ TEST_F(VirtualRemoteTest, UnusableStateFileIsReportedAndTriedAgain)
 
 } // namespace
 } // namespace velora::vremote::ui
-
-int main(int argc, char** argv)
-{
-    // Test discovery runs the program without the test's environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

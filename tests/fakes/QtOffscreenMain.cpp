@@ -1,0 +1,16 @@
+// main() for GoogleTest programs that need a QApplication: on Qt's offscreen platform unless
+// the environment names another (test discovery runs the program without the test's
+// environment, so the default is set here).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
