@@ -136,15 +136,15 @@ else
     fail "KavoShell did not close"
 fi
 
-say "A viewer tunes to channel E3 (55.25 MHz) through the tuner library"
-(cd "$suite" && ./velora-tune --quiet --ini velora.ini --mhz 55.25 --wait-sync 300) | sed 's/^/   /'
-if "$suite/velora-card" status | grep -q 'Tuner: *55.225 MHz'; then ok "the virtual tuner got the divider and band bytes: 55.225 MHz"; else fail "the tuner was not tuned"; fi
-if "$suite/velora-card" status | grep -q 'locked'; then ok "the card reports a locked picture"; else fail "no picture lock"; fi
-
 say "Stop KavoRemote (SIGTERM): it disarms the receiver and lets go of the card"
 kill -TERM "$remote"
 wait "$remote"
 if wait_for 5 disarmed; then ok "the receiver is disarmed (low byte of GPIO_DATA 0x00)"; else fail "the receiver is still armed"; fi
+
+say "A viewer tunes to channel E3 (55.25 MHz) through the tuner library"
+(cd "$suite" && ./velora-tune --quiet --ini velora.ini --mhz 55.25 --wait-sync 300) | sed 's/^/   /'
+if "$suite/velora-card" status | grep -q 'Tuner: *55.225 MHz'; then ok "the virtual tuner got the divider and band bytes: 55.225 MHz"; else fail "the tuner was not tuned"; fi
+if "$suite/velora-card" status | grep -q 'locked'; then ok "the card reports a locked picture"; else fail "no picture lock"; fi
 
 echo
 if [[ $failures -eq 0 ]]; then

@@ -117,7 +117,9 @@ protected:
         char name[] = "/tmp/velora-kavoremote-XXXXXX";
         m_dir = mkdtemp(name);
         fs::copy(VELORA_SUITE_DIR, m_dir / "suite", fs::copy_options::recursive);
+        // A fresh start: no settings and no log left by earlier runs from the build folder.
         fs::remove(m_dir / "suite" / "velora.ini");
+        fs::remove(m_dir / "suite" / "remote.log");
         fs::create_directories(m_dir / "runtime");
         fs::permissions(m_dir / "runtime", fs::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", (m_dir / "runtime").c_str(), 1);
