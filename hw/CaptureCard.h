@@ -76,9 +76,6 @@ public:
     std::uint32_t AudioMute = 0x08; // GPIO_DATA bits that silence the sound
     std::uint32_t AudioMask = 0x0F; // GPIO_DATA bits that an audio selection replaces
 
-protected:
-    platform::Clock& clock() { return m_clock; }
-
 private:
     bool bindDriver();
 

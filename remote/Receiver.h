@@ -42,8 +42,6 @@ public:
 
     // State seen by tests.
     bool reinitPending() const { return reinitRequested.load(); }
-    std::int32_t lastQueuedKey() const { return lastKey; }
-    std::uint32_t lastChange() const { return lastChangeTime; }
 
 private:
     platform::Clock& m_clock;

@@ -90,8 +90,6 @@ public:
     bool RunBoundMacro(RemoteKey key);
 
     Receiver& receiver() { return m_receiver; }
-    MacroPlayer& player() { return m_player; }
-    MouseControl& mouse() { return m_mouse; }
     RemoteLog& log() { return m_log; }
 
 private:
