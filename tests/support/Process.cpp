@@ -1,0 +1,120 @@
+#include "tests/support/Process.h"
+
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace velora::test {
+
+Process::Process(const std::string& program, const std::vector<std::string>& arguments,
+                 const EnvironmentChanges& environment)
+{
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const char* equals = std::strchr(*entry, '=');
+        const std::string name(*entry, equals != nullptr ? static_cast<std::size_t>(equals - *entry) : 0);
+        if (environment.find(name) == environment.end()) {
+            variables.emplace_back(*entry);
+        }
+    }
+    for (const auto& [name, value] : environment) {
+        if (value) {
+            variables.push_back(name + "=" + *value);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& variable : variables) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+    std::vector<std::string> args{program};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : args) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0) {
+        m_pid = pid;
+    }
+}
+
+Process::~Process()
+{
+    if (m_pid > 0 && !m_status) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+Process::Process(Process&& other) noexcept : m_pid(other.m_pid), m_status(other.m_status)
+{
+    other.m_pid = -1;
+}
+
+Process& Process::operator=(Process&& other) noexcept
+{
+    if (this != &other) {
+        Process gone(std::move(*this));
+        m_pid = other.m_pid;
+        m_status = other.m_status;
+        other.m_pid = -1;
+    }
+    return *this;
+}
+
+void Process::reap(int status)
+{
+    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool Process::running()
+{
+    if (m_pid <= 0 || m_status) {
+        return false;
+    }
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        reap(status);
+        return false;
+    }
+    return true;
+}
+
+void Process::signal(int number)
+{
+    if (running()) {
+        ::kill(m_pid, number);
+    }
+}
+
+std::optional<int> Process::waitExit(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (running()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return m_status;
+}
+
+int runProgram(const std::string& program, const std::vector<std::string>& arguments,
+               const EnvironmentChanges& environment, std::chrono::milliseconds timeout)
+{
+    Process process(program, arguments, environment);
+    if (!process.started()) {
+        return -1;
+    }
+    return process.waitExit(timeout).value_or(-1);
+}
+
+} // namespace velora::test

@@ -1,0 +1,53 @@
+// A program started by a test as a user would start it: its own process, the test's
+// environment with some variables set or removed, waited for with a time limit, and killed
+// if the test ends first.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace velora::test {
+
+// Variables to set (a value) or remove (nullopt) in the child's environment.
+using EnvironmentChanges = std::map<std::string, std::optional<std::string>>;
+
+class Process
+{
+public:
+    Process() = default;
+    // Starts program with the arguments (program is argv[0]); started() tells whether it ran.
+    Process(const std::string& program, const std::vector<std::string>& arguments = {},
+            const EnvironmentChanges& environment = {});
+    ~Process(); // kills the child if it still runs
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
+    bool running();
+    void signal(int number);
+
+    // The exit status; 128 + the signal for a child killed by one; nullopt when it still
+    // runs after the time (it is then left running).
+    std::optional<int> waitExit(std::chrono::milliseconds timeout);
+
+private:
+    void reap(int status);
+    pid_t m_pid = -1;
+    std::optional<int> m_status;
+};
+
+// Runs a program to its end (killing it after the time) and returns its exit status, or -1
+// when it did not end in time.
+int runProgram(const std::string& program, const std::vector<std::string>& arguments = {},
+               const EnvironmentChanges& environment = {},
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+} // namespace velora::test
