@@ -1,6 +1,7 @@
-// Fuzzes the description-file reader against the C library it imitates: for any text, the
-// six tuner lines and the nine card lines must store the same values and stop at the same
-// character as fscanf with the same formats. Any difference aborts.
+// Fuzzes the description-file reader against fscanf called directly on the same bytes: for
+// any text, the six tuner lines and the nine card lines must store the same values and stop
+// at the same character, whatever the way the text takes to the C library. Any difference
+// aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 // The description reader must stop, store and leave characters unread exactly where the C
-// library's fscanf does, because a malformed file's outcome depends on it. Each case reads
-// the six tuner lines both ways and compares the stored fields and the final position.
+// library's fscanf on the file does, because a malformed file's outcome depends on it. Each
+// case reads the six tuner lines both ways and compares the stored fields and the final
+// position.
 #include <gtest/gtest.h>
 
 #include <cstdint>
