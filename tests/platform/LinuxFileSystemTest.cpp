@@ -1,40 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
+#include "tests/support/CurrentFolder.h"
+#include "tests/support/TempDir.h"
 
 namespace velora::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Folder
+// A temporary folder that is the current one while it lives.
+struct Folder : test::TempDir
 {
-    fs::path dir;
-    fs::path previous = fs::current_path();
-    Folder()
-    {
-        char name[] = "/tmp/velora-fs-XXXXXX";
-        dir = mkdtemp(name);
-        fs::current_path(dir);
-    }
-    ~Folder()
-    {
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-    void write(const fs::path& relative, const std::string& text) const
-    {
-        fs::create_directories((dir / relative).parent_path());
-        std::ofstream(dir / relative, std::ios::binary) << text;
-    }
+    test::CurrentFolder here{path()};
 };
 
 TEST(LinuxFileSystem, FindsDataFilesWhateverTheCaseOfFolderAndExtension)
@@ -49,8 +32,8 @@ TEST(LinuxFileSystem, FindsDataFilesWhateverTheCaseOfFolderAndExtension)
     EXPECT_EQ(files.findIgnoringCase("Cards/Generic.crd"), "Cards/Generic.crd");
     EXPECT_EQ(files.findIgnoringCase("CARDS/GENERIC.CRD"), "Cards/Generic.crd");
     EXPECT_EQ(files.findIgnoringCase("./cards//generic.crd"), "./Cards/Generic.crd");
-    const std::string absolute = (folder.dir / "TUNERS/temic_pal_bg.tun").string();
-    EXPECT_EQ(files.findIgnoringCase(absolute), (folder.dir / "tuners/TEMIC_PAL_BG.TUN").string());
+    const std::string absolute = (folder / "TUNERS/temic_pal_bg.tun").string();
+    EXPECT_EQ(files.findIgnoringCase(absolute), (folder / "tuners/TEMIC_PAL_BG.TUN").string());
     EXPECT_FALSE(files.findIgnoringCase("Tuners/Missing.tun"));
     EXPECT_FALSE(files.findIgnoringCase("Nowhere/Generic.crd"));
     EXPECT_FALSE(files.findIgnoringCase(""));

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +11,8 @@
 #include <unistd.h>
 
 #include "platform/linux/LinuxLogFile.h"
+#include "tests/support/CurrentFolder.h"
+#include "tests/support/TempDir.h"
 
 namespace velora::platform {
 namespace {
@@ -19,29 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using FileStatus = struct stat;
 
-struct Folder
-{
-    fs::path dir;
-    fs::path previous = fs::current_path();
-    Folder()
-    {
-        char name[] = "/tmp/velora-log-XXXXXX";
-        dir = mkdtemp(name);
-    }
-    ~Folder()
-    {
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-};
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::readFile;
 
 std::size_t openDescriptors()
 {
@@ -54,8 +33,8 @@ std::size_t openDescriptors()
 
 TEST(LinuxLogFile, CreatesAppendsAndKeepsNoDescriptorOpen)
 {
-    Folder folder;
-    const fs::path path = folder.dir / "remote.log";
+    test::TempDir folder;
+    const fs::path path = folder / "remote.log";
     const mode_t oldMask = umask(027);
     LinuxLogFile log(path.string());
     const std::size_t descriptors = openDescriptors();
@@ -70,7 +49,7 @@ TEST(LinuxLogFile, CreatesAppendsAndKeepsNoDescriptorOpen)
     EXPECT_EQ(openDescriptors(), descriptors);
 
     // Deleted or moved away between two texts: the next text starts a new file.
-    fs::rename(path, folder.dir / "old.log");
+    fs::rename(path, folder / "old.log");
     log.append("after\n");
     EXPECT_EQ(readFile(path), "after\n");
 
@@ -82,8 +61,8 @@ TEST(LinuxLogFile, CreatesAppendsAndKeepsNoDescriptorOpen)
 
 TEST(LinuxLogFile, LinesFromManyThreadsAndWritersStayWhole)
 {
-    Folder folder;
-    const fs::path path = folder.dir / "remote.log";
+    test::TempDir folder;
+    const fs::path path = folder / "remote.log";
     // Two objects on one file stand for two processes: only O_APPEND keeps them apart.
     LinuxLogFile first(path.string());
     LinuxLogFile second(path.string());
@@ -122,43 +101,43 @@ TEST(LinuxLogFile, LinesFromManyThreadsAndWritersStayWhole)
 
 TEST(LinuxLogFile, RelativePathFollowsTheCurrentFolder)
 {
-    Folder folder;
-    fs::create_directories(folder.dir / "one");
-    fs::create_directories(folder.dir / "two");
+    test::TempDir folder;
+    const fs::path one = folder.makeFolder("one");
+    const fs::path two = folder.makeFolder("two");
     LinuxLogFile log("remote.log");
-    fs::current_path(folder.dir / "one");
+    const test::CurrentFolder here(one);
     log.append("first\n");
-    fs::current_path(folder.dir / "two");
+    fs::current_path(two);
     log.append("second\n");
-    EXPECT_EQ(readFile(folder.dir / "one" / "remote.log"), "first\n");
-    EXPECT_EQ(readFile(folder.dir / "two" / "remote.log"), "second\n");
+    EXPECT_EQ(readFile(folder / "one" / "remote.log"), "first\n");
+    EXPECT_EQ(readFile(folder / "two" / "remote.log"), "second\n");
 }
 
 TEST(LinuxLogFile, UnopenablePathsDropTheTextQuietly)
 {
-    Folder folder;
-    LinuxLogFile missingFolder((folder.dir / "missing" / "remote.log").string());
+    test::TempDir folder;
+    LinuxLogFile missingFolder((folder / "missing" / "remote.log").string());
     missingFolder.append("lost\n");
-    EXPECT_FALSE(fs::exists(folder.dir / "missing"));
+    EXPECT_FALSE(fs::exists(folder / "missing"));
 
-    LinuxLogFile directory(folder.dir.string());
+    LinuxLogFile directory(folder.path().string());
     directory.append("lost\n");
-    EXPECT_TRUE(fs::is_directory(folder.dir));
+    EXPECT_TRUE(fs::is_directory(folder.path()));
 
     LinuxLogFile empty("");
     empty.append("lost\n");
 
     // A FIFO that nobody reads must not hang the caller.
-    const fs::path fifo = folder.dir / "pipe.log";
+    const fs::path fifo = folder / "pipe.log";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     LinuxLogFile pipe(fifo.string());
     pipe.append("lost\n");
 
     const std::string withNul("remote.log\0.txt", 15);
-    fs::current_path(folder.dir);
+    const test::CurrentFolder here(folder.path());
     LinuxLogFile nul(withNul);
     nul.append("lost\n");
-    EXPECT_FALSE(fs::exists(folder.dir / "remote.log"));
+    EXPECT_FALSE(fs::exists(folder / "remote.log"));
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -19,6 +18,9 @@
 #include <unistd.h>
 
 #include "platform/linux/LinuxProgramStarter.h"
+#include "tests/support/CurrentFolder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 
 namespace velora::platform {
 namespace {
@@ -26,32 +28,20 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using SignalAction = struct sigaction;
+using namespace std::chrono_literals;
 
-struct Folder
+// A temporary folder for a test that may change into it and set PATH; the current folder
+// and PATH come back afterwards.
+struct Folder : test::TempDir
 {
-    fs::path dir;
-    fs::path previous = fs::current_path();
-    std::optional<std::string> previousPath;
-    Folder()
-    {
-        char name[] = "/tmp/velora-start-XXXXXX";
-        dir = mkdtemp(name);
-        if (const char* path = std::getenv("PATH")) {
-            previousPath = path;
-        }
-    }
+    const test::CurrentFolder here{fs::current_path()};
+    const std::optional<std::string> previousPath =
+        std::getenv("PATH") != nullptr ? std::optional<std::string>(std::getenv("PATH")) : std::nullopt;
     ~Folder()
     {
-        fs::current_path(previous);
         if (previousPath) {
             setenv("PATH", previousPath->c_str(), 1);
         }
-        fs::remove_all(dir);
-    }
-    fs::path sub(const std::string& name) const
-    {
-        fs::create_directories(dir / name);
-        return dir / name;
     }
 };
 
@@ -61,26 +51,19 @@ void writeScript(const fs::path& path, const std::string& body, bool executable 
     fs::permissions(path, executable ? fs::perms(0755) : fs::perms(0644));
 }
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::readFile;
 
 // Waits for a marker file to hold a complete text (scripts write a trailing "end" line).
 std::string waitForMarker(const fs::path& path)
 {
-    const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < limit) {
-        const std::string text = readFile(path);
-        if (text.size() >= 4 && text.compare(text.size() - 4, 4, "end\n") == 0) {
-            return text;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return "(no marker)";
+    std::string text;
+    const bool complete = test::waitUntil(
+        [&] {
+            text = readFile(path);
+            return text.size() >= 4 && text.compare(text.size() - 4, 4, "end\n") == 0;
+        },
+        10s, 10ms);
+    return complete ? text : "(no marker)";
 }
 
 // The processes whose parent is this one, with their state letters ("Z" for a zombie).
@@ -110,23 +93,16 @@ std::vector<std::pair<pid_t, char>> children()
 
 bool waitForNoChildren()
 {
-    const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
-    while (!children().empty()) {
-        if (Clock::now() > limit) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return test::waitUntil([] { return children().empty(); }, 10s, 10ms);
 }
 
 TEST(LinuxProgramStarter, LooksInTheProgramFolderThenTheCurrentFolderThenPath)
 {
     Folder folder;
-    const fs::path own = folder.sub("own");
-    const fs::path current = folder.sub("current");
-    const fs::path onPath = folder.sub("path");
-    const fs::path marker = folder.dir / "marker";
+    const fs::path own = folder.makeFolder("own");
+    const fs::path current = folder.makeFolder("current");
+    const fs::path onPath = folder.makeFolder("path");
+    const fs::path marker = folder / "marker";
     for (const fs::path& place : {own, current, onPath}) {
         writeScript(place / "velora-probe", "echo " + place.filename().string() + " > \"$1\"\necho end >> \"$1\"\n");
     }
@@ -170,16 +146,16 @@ TEST(LinuxProgramStarter, LooksInTheProgramFolderThenTheCurrentFolderThenPath)
 TEST(LinuxProgramStarter, NamesWithASlashAreUsedAsGiven)
 {
     Folder folder;
-    const fs::path bin = folder.sub("bin");
-    const fs::path marker = folder.dir / "marker";
+    const fs::path bin = folder.makeFolder("bin");
+    const fs::path marker = folder / "marker";
     writeScript(bin / "probe", "echo \"$#|$1|$2\" > \"$3\"\necho end >> \"$3\"\n");
-    LinuxProgramStarter starter((folder.dir / "elsewhere").string());
+    LinuxProgramStarter starter((folder / "elsewhere").string());
 
     ASSERT_TRUE(starter.start(bin.string() + "/probe \"two words\" \"\" " + marker.string()));
     EXPECT_EQ(waitForMarker(marker), "3|two words|\nend\n");
 
     fs::remove(marker);
-    fs::current_path(folder.dir);
+    fs::current_path(folder.path());
     ASSERT_TRUE(starter.start("bin/probe one\ttwo \"" + marker.string() + "\""));
     EXPECT_EQ(waitForMarker(marker), "3|one|two\nend\n");
 
@@ -195,7 +171,7 @@ TEST(LinuxProgramStarter, NamesWithASlashAreUsedAsGiven)
 TEST(LinuxProgramStarter, ChildGetsItsOwnSessionAndACleanStart)
 {
     Folder folder;
-    const fs::path marker = folder.dir / "marker";
+    const fs::path marker = folder / "marker";
     const int leaked = open("/dev/null", O_RDONLY); // deliberately without O_CLOEXEC
     ASSERT_GE(leaked, 0);
     // What a Qt program may leave behind in the daemon: a blocked and an ignored signal.
@@ -219,8 +195,8 @@ TEST(LinuxProgramStarter, ChildGetsItsOwnSessionAndACleanStart)
                               "grep -E '^Sig(Blk|Ign)' /proc/$$/status | tr -d '\\t'\n"
                               "echo \"$VELORA_PROBE\"\n"
                               "echo end\n";
-    writeScript(folder.dir / "probe", probe);
-    LinuxProgramStarter starter(folder.dir.string());
+    writeScript(folder / "probe", probe);
+    LinuxProgramStarter starter(folder.path().string());
     ASSERT_TRUE(starter.start("probe " + marker.string()));
     const std::string report = waitForMarker(marker);
 
@@ -246,10 +222,10 @@ TEST(LinuxProgramStarter, ChildGetsItsOwnSessionAndACleanStart)
 TEST(LinuxProgramStarter, ReturnsAtOnceAndLeavesNoZombie)
 {
     Folder folder;
-    const fs::path marker = folder.dir / "marker";
+    const fs::path marker = folder / "marker";
     // The long runner keeps none of the test's output pipes open.
-    writeScript(folder.dir / "long", "echo end > \"$1\"\nexec sleep 5 >/dev/null 2>&1\n");
-    LinuxProgramStarter starter(folder.dir.string());
+    writeScript(folder / "long", "echo end > \"$1\"\nexec sleep 5 >/dev/null 2>&1\n");
+    LinuxProgramStarter starter(folder.path().string());
 
     const Clock::time_point before = Clock::now();
     ASSERT_TRUE(starter.start("long " + marker.string()));
@@ -263,7 +239,7 @@ TEST(LinuxProgramStarter, ReturnsAtOnceAndLeavesNoZombie)
 
     // A short program is reaped as well once it has ended.
     fs::remove(marker);
-    writeScript(folder.dir / "short", "echo end > \"$1\"\n");
+    writeScript(folder / "short", "echo end > \"$1\"\n");
     ASSERT_TRUE(starter.start("short " + marker.string()));
     EXPECT_EQ(waitForMarker(marker), "end\n");
     EXPECT_TRUE(waitForNoChildren()) << "the ended program stayed behind as a zombie";

@@ -4,9 +4,9 @@
 #include <fstream>
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include "platform/UserFolders.h"
+#include "tests/support/TempDir.h"
 
 namespace velora::platform {
 namespace {
@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 
 TEST(UserFolders, SettingsStayBesideTheProgramUnlessItsFolderIsNotWritable)
 {
-    char name[] = "/tmp/velora-folders-XXXXXX";
-    const fs::path dir = mkdtemp(name);
+    const test::TempDir temp;
+    const fs::path& dir = temp.path();
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     EXPECT_EQ(userConfigFolder(), (dir / "config" / "velora").string());
 
@@ -38,7 +38,6 @@ TEST(UserFolders, SettingsStayBesideTheProgramUnlessItsFolderIsNotWritable)
     setenv("XDG_CONFIG_HOME", "relative", 1);
     setenv("HOME", dir.c_str(), 1);
     EXPECT_EQ(userConfigFolder(), (dir / ".config" / "velora").string());
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -41,7 +41,7 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0) {
+    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0) {
         m_pid = pid;
     }
 }

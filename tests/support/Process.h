@@ -20,7 +20,8 @@ class Process
 {
 public:
     Process() = default;
-    // Starts program with the arguments (program is argv[0]); started() tells whether it ran.
+    // Starts program with the arguments (program is argv[0]; a name without a slash is looked
+    // up on PATH); started() tells whether it ran.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
             const EnvironmentChanges& environment = {});
     ~Process(); // kills the child if it still runs

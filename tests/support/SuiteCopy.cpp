@@ -1,8 +1,5 @@
 #include "tests/support/SuiteCopy.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace velora::test {
 
 namespace fs = std::filesystem;
@@ -45,14 +42,6 @@ int SuiteCopy::run(const std::string& name, const std::vector<std::string>& argu
 {
     Process process = start(name, arguments);
     return process.started() ? process.waitExit(timeout).value_or(-1) : -1;
-}
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 } // namespace velora::test

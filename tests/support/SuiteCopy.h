@@ -44,7 +44,4 @@ private:
     bool m_valid = false;
 };
 
-// The whole of a text file, empty when it cannot be read.
-std::string readFile(const std::filesystem::path& path);
-
 } // namespace velora::test

@@ -1,6 +1,8 @@
 #include "tests/support/TempDir.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace velora::test {
 
@@ -29,6 +31,28 @@ TempDir::~TempDir()
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
     std::filesystem::remove_all(m_path, ignored);
+}
+
+std::filesystem::path TempDir::write(const std::string& relative, const std::string& bytes) const
+{
+    const std::filesystem::path file = m_path / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file;
+}
+
+std::filesystem::path TempDir::makeFolder(const std::string& relative) const
+{
+    std::filesystem::create_directories(m_path / relative);
+    return m_path / relative;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace velora::test

@@ -20,8 +20,16 @@ public:
     std::string file(const std::string& name) const { return (m_path / name).string(); }
     std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
 
+    // Writes a file below the folder, making the folders on the way; its path.
+    std::filesystem::path write(const std::string& relative, const std::string& bytes) const;
+    // Makes a folder below this one (and those on the way); its path.
+    std::filesystem::path makeFolder(const std::string& relative) const;
+
 private:
     std::filesystem::path m_path;
 };
+
+// The whole of a file, empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
 
 } // namespace velora::test

@@ -32,6 +32,14 @@ struct LibraryRig
     test::MemoryProfile profile;
     test::MemoryFileSystem files;
     TunerLibrary library{TunerServices{loader, clock, debug, profile, files}};
+
+    // Init, then a log that holds only the register writes to come.
+    void initLoggingWrites()
+    {
+        library.Init();
+        driver.logReads = false;
+        log.clear();
+    }
 };
 
 TEST(TunerLibrary, InitKeepsTheCardFoundOrNotAndSaysWhich)
@@ -93,9 +101,7 @@ TEST(TunerLibrary, CallsWithoutACardAreHarmless)
 TEST(TunerLibrary, PictureValuesScaleTruncateAndClamp)
 {
     LibraryRig rig;
-    rig.library.Init();
-    rig.driver.logReads = false;
-    rig.log.clear();
+    rig.initLoggingWrites();
 
     EXPECT_EQ(rig.library.SetBrightness(0.5f), 127);
     EXPECT_EQ(rig.log.joined(), "write 0x28 0xffffffff");
@@ -134,9 +140,7 @@ TEST(TunerLibrary, ContrastUsesTheNinthBitInBothControlRegisters)
 TEST(TunerLibrary, SaturationWritesUAndVButReadsBackOnlyU)
 {
     LibraryRig rig;
-    rig.library.Init();
-    rig.driver.logReads = false;
-    rig.log.clear();
+    rig.initLoggingWrites();
     EXPECT_EQ(rig.library.SetSaturation(0.75f), 383);
     EXPECT_EQ(rig.log.joined(), "write 0x2c 0x3 write 0xac 0x3 write 0x34 0x7f write 0x38 0x7f");
     EXPECT_NEAR(rig.library.GetSaturation(), 383 * 0.0019569471f, 1e-6);
@@ -161,9 +165,7 @@ TEST(TunerLibrary, ConfigureWithoutProfileUsesDefaultNamesAndLowResolution)
     LibraryRig rig;
     rig.files.put("Tuners/Default.tun", kTemicTuner);
     rig.files.put("Cards/Generic.crd", kMux2Card);
-    rig.library.Init();
-    rig.driver.logReads = false;
-    rig.log.clear();
+    rig.initLoggingWrites();
     EXPECT_TRUE(rig.library.Configure(kIni));
     const TunerCard& card = *rig.library.card();
     EXPECT_EQ(card.I2CAddress, 0xC0u);
@@ -192,9 +194,7 @@ TEST(TunerLibrary, ConfigureReadsNamesAndQualityFromSectionTV)
         rig.profile.setText(kIni, std::string("[tv]\ntuner=Philips FI1216\nCard = Mux2\n") + c.quality);
         rig.files.put("tuners/philips fi1216.TUN", kTemicTuner);
         rig.files.put("cards/MUX2.crd", kMux2Card);
-        rig.library.Init();
-        rig.driver.logReads = false;
-        rig.log.clear();
+        rig.initLoggingWrites();
         EXPECT_TRUE(rig.library.Configure(kIni));
         EXPECT_EQ(rig.library.card()->I2CAddress, 0xC0u);
         EXPECT_EQ(rig.library.card()->AudioTuner, 0x100u);
