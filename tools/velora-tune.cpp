@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -19,22 +20,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "tools/TunerExports.h"
+
 namespace {
 
-struct Exports
-{
-    void (*init)();
-    bool (*configure)(const char*);
-    void (*close)();
-    bool (*setFrequency)(int32_t);
-    int32_t (*setBrightness)(float);
-    int32_t (*setContrast)(float);
-    int32_t (*setSaturation)(float);
-    float (*getBrightness)();
-    float (*getContrast)();
-    float (*getSaturation)();
-    int32_t (*gotSync)();
-};
+using velora::TunerExports;
 
 struct Options
 {
@@ -92,96 +82,128 @@ bool parseInt(const char* text, int32_t& value)
     return true;
 }
 
+// One command-line option: whether a value follows it, and how it changes the options.
+// apply gets the option's name and its value (nullptr for an option without one) and says
+// what is wrong on standard error when it returns false.
+struct Option
+{
+    const char* name;
+    bool takesValue;
+    bool (*apply)(Options& options, const char* name, const char* value);
+};
+
+bool addMhz(Options& options, const char*, const char* value)
+{
+    float mhz = 0;
+    if (!parseFloat(value, mhz) || mhz <= 0 || mhz > 2000) {
+        std::fprintf(stderr, "velora-tune: --mhz wants a frequency in MHz such as 55.25, not '%s'\n", value);
+        return false;
+    }
+    options.frequencies.push_back(static_cast<int32_t>(std::lround(mhz * 100.0)));
+    return true;
+}
+
+bool addFrequency(Options& options, const char*, const char* value)
+{
+    int32_t frequency = 0;
+    if (!parseInt(value, frequency)) {
+        std::fprintf(stderr, "velora-tune: --freq wants an integer in units of 10 kHz, not '%s'\n", value);
+        return false;
+    }
+    options.frequencies.push_back(frequency);
+    return true;
+}
+
+template <std::optional<float> Options::*level> bool setLevel(Options& options, const char* name, const char* value)
+{
+    float number = 0;
+    if (!parseFloat(value, number)) {
+        std::fprintf(stderr, "velora-tune: %s wants a number from 0.0 to 1.0, not '%s'\n", name, value);
+        return false;
+    }
+    options.*level = number;
+    return true;
+}
+
+bool setWaitSync(Options& options, const char*, const char* value)
+{
+    int32_t ms = 0;
+    if (!parseInt(value, ms) || ms < 0) {
+        std::fprintf(stderr, "velora-tune: --wait-sync wants milliseconds, not '%s'\n", value);
+        return false;
+    }
+    options.waitSyncMs = ms;
+    return true;
+}
+
+template <auto text> bool setText(Options& options, const char*, const char* value)
+{
+    options.*text = value;
+    return true;
+}
+
+template <bool Options::*flag> bool setFlag(Options& options, const char*, const char*)
+{
+    options.*flag = true;
+    return true;
+}
+
+bool addSource1(Options& options, const char*, const char*)
+{
+    options.frequencies.push_back(0);
+    return true;
+}
+
+const Option kOptions[] = {
+    {"--ini", true, setText<&Options::ini>},
+    {"--dir", true, setText<&Options::directory>},
+    {"--library", true, setText<&Options::library>},
+    {"--mhz", true, addMhz},
+    {"--freq", true, addFrequency},
+    {"--source1", false, addSource1},
+    {"--scan", false, setFlag<&Options::scan>},
+    {"--brightness", true, setLevel<&Options::brightness>},
+    {"--contrast", true, setLevel<&Options::contrast>},
+    {"--saturation", true, setLevel<&Options::saturation>},
+    {"--wait-sync", true, setWaitSync},
+    {"--expect-sync", false, setFlag<&Options::expectSync>},
+    {"--quiet", false, setFlag<&Options::quiet>},
+};
+
+const Option* findOption(std::string_view name)
+{
+    for (const Option& option : kOptions) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
 std::optional<Options> parse(int argc, char** argv)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "velora-tune: %s needs a value\n", name);
-                return nullptr;
-            }
-            return argv[++i];
-        };
-        const char* v = nullptr;
+        const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             std::exit(0);
-        } else if (arg == "--ini") {
-            if (!(v = value("--ini")))
-                return std::nullopt;
-            options.ini = v;
-        } else if (arg == "--dir") {
-            if (!(v = value("--dir")))
-                return std::nullopt;
-            options.directory = v;
-        } else if (arg == "--library") {
-            if (!(v = value("--library")))
-                return std::nullopt;
-            options.library = v;
-        } else if (arg == "--mhz") {
-            float mhz = 0;
-            if (!(v = value("--mhz")))
-                return std::nullopt;
-            if (!parseFloat(v, mhz) || mhz <= 0 || mhz > 2000) {
-                std::fprintf(stderr, "velora-tune: --mhz wants a frequency in MHz such as 55.25, not '%s'\n", v);
-                return std::nullopt;
-            }
-            options.frequencies.push_back(static_cast<int32_t>(std::lround(mhz * 100.0)));
-        } else if (arg == "--freq") {
-            int32_t frequency = 0;
-            if (!(v = value("--freq")))
-                return std::nullopt;
-            if (!parseInt(v, frequency)) {
-                std::fprintf(stderr, "velora-tune: --freq wants an integer in units of 10 kHz, not '%s'\n", v);
-                return std::nullopt;
-            }
-            options.frequencies.push_back(frequency);
-        } else if (arg == "--source1") {
-            options.frequencies.push_back(0);
-        } else if (arg == "--scan") {
-            options.scan = true;
-        } else if (arg == "--brightness" || arg == "--contrast" || arg == "--saturation") {
-            float level = 0;
-            if (!(v = value(arg.c_str())))
-                return std::nullopt;
-            if (!parseFloat(v, level)) {
-                std::fprintf(stderr, "velora-tune: %s wants a number from 0.0 to 1.0, not '%s'\n", arg.c_str(), v);
-                return std::nullopt;
-            }
-            (arg == "--brightness" ? options.brightness
-             : arg == "--contrast" ? options.contrast
-                                   : options.saturation) = level;
-        } else if (arg == "--wait-sync") {
-            int32_t ms = 0;
-            if (!(v = value("--wait-sync")))
-                return std::nullopt;
-            if (!parseInt(v, ms) || ms < 0) {
-                std::fprintf(stderr, "velora-tune: --wait-sync wants milliseconds, not '%s'\n", v);
-                return std::nullopt;
-            }
-            options.waitSyncMs = ms;
-        } else if (arg == "--expect-sync") {
-            options.expectSync = true;
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else {
-            std::fprintf(stderr, "velora-tune: unknown option '%s' (try --help)\n", arg.c_str());
+        }
+        const Option* option = findOption(arg);
+        if (option == nullptr) {
+            std::fprintf(stderr, "velora-tune: unknown option '%s' (try --help)\n", argv[i]);
+            return std::nullopt;
+        }
+        if (option->takesValue && i + 1 >= argc) {
+            std::fprintf(stderr, "velora-tune: %s needs a value\n", option->name);
+            return std::nullopt;
+        }
+        const char* value = option->takesValue ? argv[++i] : nullptr;
+        if (!option->apply(options, option->name, value)) {
             return std::nullopt;
         }
     }
     return options;
-}
-
-template <typename Fn> bool bind(void* library, const char* name, Fn& fn)
-{
-    fn = reinterpret_cast<Fn>(dlsym(library, name));
-    if (fn == nullptr) {
-        std::fprintf(stderr, "velora-tune: the tuner library does not export %s\n", name);
-        return false;
-    }
-    return true;
 }
 
 std::string mhz(int32_t frequency)
@@ -191,7 +213,12 @@ std::string mhz(int32_t frequency)
     return text;
 }
 
-int32_t waitForSync(const Exports& tuner, int waitMs)
+const char* syncText(int32_t sync)
+{
+    return sync ? "signal locked" : "no signal";
+}
+
+int32_t waitForSync(const TunerExports& tuner, int waitMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     int32_t sync = tuner.gotSync();
@@ -215,89 +242,82 @@ std::vector<int32_t> europeanChannels()
     return channels;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The library's debug texts on standard error unless --quiet, and the folder of --dir.
+bool prepare(const Options& options)
 {
-    // Line by line, so that the calls and the library's debug texts on standard error stay
-    // in order when both go to one pipe.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const auto parsed = parse(argc, argv);
-    if (!parsed) {
-        return 2;
-    }
-    const Options& options = *parsed;
     if (!options.quiet) {
         setenv("VELORA_DEBUG", "1", 0);
     }
     if (options.directory && chdir(options.directory->c_str()) != 0) {
         std::fprintf(stderr, "velora-tune: cannot change to '%s': %s\n", options.directory->c_str(),
                      std::strerror(errno));
-        return 2;
+        return false;
     }
+    return true;
+}
 
-    void* library = dlopen(options.library.c_str(), RTLD_NOW);
+// The tuner library loaded and bound, or null after saying why not.
+void* load(const std::string& path, TunerExports& tuner)
+{
+    void* library = dlopen(path.c_str(), RTLD_NOW);
     if (library == nullptr) {
-        std::fprintf(stderr, "velora-tune: cannot load %s: %s\n", options.library.c_str(), dlerror());
-        return 1;
+        std::fprintf(stderr, "velora-tune: cannot load %s: %s\n", path.c_str(), dlerror());
+        return nullptr;
     }
-    Exports tuner{};
-    if (!bind(library, "VeloraTuner_Init", tuner.init) || !bind(library, "VeloraTuner_Configure", tuner.configure) ||
-        !bind(library, "VeloraTuner_Close", tuner.close) ||
-        !bind(library, "VeloraTuner_SetFrequency", tuner.setFrequency) ||
-        !bind(library, "VeloraTuner_SetBrightness", tuner.setBrightness) ||
-        !bind(library, "VeloraTuner_SetContrast", tuner.setContrast) ||
-        !bind(library, "VeloraTuner_SetSaturation", tuner.setSaturation) ||
-        !bind(library, "VeloraTuner_GetBrightness", tuner.getBrightness) ||
-        !bind(library, "VeloraTuner_GetContrast", tuner.getContrast) ||
-        !bind(library, "VeloraTuner_GetSaturation", tuner.getSaturation) ||
-        !bind(library, "VeloraTuner_GotSync", tuner.gotSync)) {
+    if (const char* missing = tuner.bind(library)) {
+        std::fprintf(stderr, "velora-tune: the tuner library does not export %s\n", missing);
         dlclose(library);
-        return 1;
+        return nullptr;
     }
+    return library;
+}
 
-    std::printf("VeloraTuner_Init()\n");
-    std::fflush(stdout);
-    tuner.init();
+// Configure with the profile file; true when the library found the card.
+bool configure(const TunerExports& tuner, std::string ini)
+{
+    // The library resolves the profile path itself: a bare name would mean the per-user
+    // configuration folder, so a file in the current folder is named with "./".
+    if (ini.find('/') == std::string::npos) {
+        ini = "./" + ini;
+    }
+    const bool configured = tuner.configure(ini.c_str());
     std::fflush(stderr);
+    std::printf("VeloraTuner_Configure(\"%s\") -> %s\n", ini.c_str(), configured ? "true" : "false (no card)");
+    return configured;
+}
 
-    int status = 0;
+// Tunes to each frequency in turn; true when every tuning found the card.
+bool tuneAll(const TunerExports& tuner, const Options& options)
+{
     bool present = true;
-    if (options.ini) {
-        // The library resolves the profile path itself: a bare name would mean the per-user
-        // configuration folder, so a file in the current folder is named with "./".
-        std::string ini = *options.ini;
-        if (ini.find('/') == std::string::npos) {
-            ini = "./" + ini;
-        }
-        const bool configured = tuner.configure(ini.c_str());
-        std::fflush(stderr);
-        std::printf("VeloraTuner_Configure(\"%s\") -> %s\n", ini.c_str(), configured ? "true" : "false (no card)");
-        present = configured;
-    }
-
-    int32_t lastSync = -1;
     for (const int32_t frequency : options.frequencies) {
         const bool tuned = tuner.setFrequency(frequency);
         present = present && tuned;
         std::printf("VeloraTuner_SetFrequency(%d) -> %s   [%s]\n", frequency, tuned ? "true" : "false (no card)",
                     frequency == 0 ? "external source 1" : mhz(frequency).c_str());
-        lastSync = waitForSync(tuner, options.waitSyncMs);
-        std::printf("VeloraTuner_GotSync() -> %d   [%s]\n", lastSync, lastSync ? "signal locked" : "no signal");
+        const int32_t sync = waitForSync(tuner, options.waitSyncMs);
+        std::printf("VeloraTuner_GotSync() -> %d   [%s]\n", sync, syncText(sync));
     }
-    if (options.scan) {
-        std::printf("Scanning %zu channels...\n", europeanChannels().size());
-        int found = 0;
-        for (const int32_t frequency : europeanChannels()) {
-            tuner.setFrequency(frequency);
-            if (waitForSync(tuner, options.waitSyncMs) != 0) {
-                std::printf("  signal at %s\n", mhz(frequency).c_str());
-                ++found;
-            }
-        }
-        std::printf("Scan done: %d channel%s with a signal\n", found, found == 1 ? "" : "s");
-    }
+    return present;
+}
 
+void scanChannels(const TunerExports& tuner, int waitSyncMs)
+{
+    std::printf("Scanning %zu channels...\n", europeanChannels().size());
+    int found = 0;
+    for (const int32_t frequency : europeanChannels()) {
+        tuner.setFrequency(frequency);
+        if (waitForSync(tuner, waitSyncMs) != 0) {
+            std::printf("  signal at %s\n", mhz(frequency).c_str());
+            ++found;
+        }
+    }
+    std::printf("Scan done: %d channel%s with a signal\n", found, found == 1 ? "" : "s");
+}
+
+// The picture setters asked for, then every getter; returns the final GotSync.
+int32_t picture(const TunerExports& tuner, const Options& options)
+{
     if (options.brightness) {
         std::printf("VeloraTuner_SetBrightness(%.3f) -> level %d\n", *options.brightness,
                     tuner.setBrightness(*options.brightness));
@@ -314,18 +334,47 @@ int main(int argc, char** argv)
     std::printf("VeloraTuner_GetContrast() -> %.4f\n", tuner.getContrast());
     std::printf("VeloraTuner_GetSaturation() -> %.4f\n", tuner.getSaturation());
     const int32_t sync = tuner.gotSync();
-    std::printf("VeloraTuner_GotSync() -> %d   [%s]\n", sync, sync ? "signal locked" : "no signal");
+    std::printf("VeloraTuner_GotSync() -> %d   [%s]\n", sync, syncText(sync));
+    return sync;
+}
 
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Line by line, so that the calls and the library's debug texts on standard error stay
+    // in order when both go to one pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const auto parsed = parse(argc, argv);
+    if (!parsed || !prepare(*parsed)) {
+        return 2;
+    }
+    const Options& options = *parsed;
+    TunerExports tuner;
+    void* library = load(options.library, tuner);
+    if (library == nullptr) {
+        return 1;
+    }
+
+    std::printf("VeloraTuner_Init()\n");
+    std::fflush(stdout);
+    tuner.init();
+    std::fflush(stderr);
+    bool present = options.ini ? configure(tuner, *options.ini) : true;
+    present = tuneAll(tuner, options) && present;
+    if (options.scan) {
+        scanChannels(tuner, options.waitSyncMs);
+    }
+    const int32_t sync = picture(tuner, options);
     tuner.close();
     std::printf("VeloraTuner_Close()\n");
     dlclose(library);
 
     if (!present) {
         std::fprintf(stderr, "velora-tune: the card was not found (is a driver library libvelorahwio.so installed?)\n");
-        status = 1;
     }
     if (options.expectSync && sync == 0) {
-        status = 3;
+        return 3;
     }
-    return status;
+    return present ? 0 : 1;
 }

@@ -15,38 +15,29 @@
 #include <vector>
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <unistd.h>
+
+#include "tests/support/CurrentFolder.h"
+#include "tests/support/TempDir.h"
+#include "tools/TunerExports.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Tuner
+// The built library opened as a viewer opens it, with its exports bound.
+struct Tuner : velora::TunerExports
 {
     void* handle = nullptr;
-    void (*init)() = nullptr;
-    bool (*configure)(const char*) = nullptr;
-    void (*close)() = nullptr;
-    bool (*setFrequency)(int32_t) = nullptr;
-    int32_t (*setBrightness)(float) = nullptr;
-    float (*getBrightness)() = nullptr;
-    int32_t (*gotSync)() = nullptr;
 
     explicit Tuner(const std::string& path)
     {
         handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
             ADD_FAILURE() << dlerror();
-            return;
+        } else if (const char* missing = bind(handle)) {
+            ADD_FAILURE() << missing;
         }
-        bind("VeloraTuner_Init", init);
-        bind("VeloraTuner_Configure", configure);
-        bind("VeloraTuner_Close", close);
-        bind("VeloraTuner_SetFrequency", setFrequency);
-        bind("VeloraTuner_SetBrightness", setBrightness);
-        bind("VeloraTuner_GetBrightness", getBrightness);
-        bind("VeloraTuner_GotSync", gotSync);
     }
     ~Tuner()
     {
@@ -54,35 +45,15 @@ struct Tuner
             dlclose(handle);
         }
     }
-    template <typename Fn> void bind(const char* name, Fn& fn)
-    {
-        fn = reinterpret_cast<Fn>(dlsym(handle, name));
-        ASSERT_NE(fn, nullptr) << name;
-    }
 };
 
-// A scratch folder that is also the current directory while it lives.
-struct Scratch
+// A scratch folder that is also the current directory while it lives; the recording driver
+// writes its log there.
+struct Scratch : velora::test::TempDir
 {
-    fs::path dir;
-    fs::path previous = fs::current_path();
-    Scratch()
-    {
-        char name[] = "/tmp/velora-abi-XXXXXX";
-        dir = mkdtemp(name);
-        fs::current_path(dir);
-        setenv("VELORA_RECORD_LOG", (dir / "driver.log").c_str(), 1);
-    }
-    ~Scratch()
-    {
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-    void write(const fs::path& relative, const std::string& text) const
-    {
-        fs::create_directories((dir / relative).parent_path());
-        std::ofstream(dir / relative, std::ios::binary) << text;
-    }
+    const velora::test::CurrentFolder here{path()};
+    const fs::path& dir = path();
+    Scratch() { setenv("VELORA_RECORD_LOG", (dir / "driver.log").c_str(), 1); }
     // The recorded calls without their time stamps, and the stamps.
     std::vector<std::string> calls(std::vector<long long>* stamps = nullptr) const
     {
