@@ -28,6 +28,49 @@ constexpr std::array<TextKey, 5> kTextKeys{{
 }};
 constexpr std::size_t kFontKey = 4;
 
+// What a stored integer may be. A flag reads any value but 0 as 1; the driver position is
+// kept when it names a line of the driver list and is -1 otherwise; the resolution's sizes
+// are taken as they are.
+enum class Range { Flag, DriverLine, Any };
+
+struct IntSetting
+{
+    IntKey id;
+    const char* section;
+    const char* key;
+    int defaultValue;
+    Range range;
+};
+
+// In the order of IntKey, which is the order OK writes them.
+constexpr std::array<IntSetting, kIntKeyCount> kIntKeys{{
+    {IntKey::TwoDigits, kTv, "TwoDigits", 0, Range::Flag},
+    {IntKey::CaptureDriverIndex, kTv, "CaptureDriverIndex", 0, Range::DriverLine},
+    {IntKey::Quality, kTv, "Quality", 0, Range::Flag},
+    {IntKey::AdjustMasterVolume, kTv, "AdjustMasterVolume", 1, Range::Flag},
+    {IntKey::CustomResolution, kTv, "CustomResolution", 0, Range::Flag},
+    {IntKey::CustomResolutionX, kTv, "CustomResolutionX", 0, Range::Any},
+    {IntKey::CustomResolutionY, kTv, "CustomResolutionY", 0, Range::Any},
+    {IntKey::CustomResolutionBPP, kTv, "CustomResolutionBPP", 0, Range::Any},
+}};
+
+constexpr bool inIntKeyOrder()
+{
+    for (std::size_t i = 0; i < kIntKeys.size(); ++i) {
+        if (static_cast<std::size_t>(kIntKeys[i].id) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(inIntKeyOrder());
+
+// The size keys are written only together with a chosen display mode.
+bool isResolutionSize(IntKey id)
+{
+    return id == IntKey::CustomResolutionX || id == IntKey::CustomResolutionY || id == IntKey::CustomResolutionBPP;
+}
+
 struct DataFolder
 {
     ListId list;
@@ -41,11 +84,6 @@ constexpr std::array<DataFolder, 4> kDataFolders{{
     {ListId::ChannelTable, "channeltables", ".cht"},
     {ListId::Language, "Languages", ".lng"},
 }};
-
-const char* flag(bool set)
-{
-    return set ? "1" : "0";
-}
 
 } // namespace
 
@@ -93,10 +131,16 @@ void SettingsForm::fill()
         }
         list(key.list).selectPrefix(m_storedTexts[i]);
     }
-    list(ListId::Driver).select(m_profile.readInt(m_iniPath, kTv, "CaptureDriverIndex", 0));
-    m_twoDigits = m_profile.readInt(m_iniPath, kTv, "TwoDigits", 0) != 0 ? 1 : 0;
-    m_highResolution = m_profile.readInt(m_iniPath, kTv, "Quality", 0) != 0;
-    m_masterVolume = m_profile.readInt(m_iniPath, kTv, "AdjustMasterVolume", 1) != 0;
+    for (const IntSetting& setting : kIntKeys) {
+        int& value = m_values[index(setting.id)];
+        value = m_profile.readInt(m_iniPath, setting.section, setting.key, setting.defaultValue);
+        if (setting.range == Range::Flag) {
+            value = value != 0 ? 1 : 0;
+        } else if (setting.range == Range::DriverLine) {
+            list(ListId::Driver).select(value);
+            value = list(ListId::Driver).selection();
+        }
+    }
     fillResolutions();
 }
 
@@ -115,10 +159,9 @@ void SettingsForm::fillResolutions()
     ChoiceList& resolutions = list(ListId::Resolution);
     resolutions.append(kCurrentDesktopLine);
     m_resolutionModes.assign(1, DisplayMode{});
-    const bool custom = m_profile.readInt(m_iniPath, kTv, "CustomResolution", 0) != 0;
-    const DisplayMode stored{m_profile.readInt(m_iniPath, kTv, "CustomResolutionX", 0),
-                             m_profile.readInt(m_iniPath, kTv, "CustomResolutionY", 0),
-                             m_profile.readInt(m_iniPath, kTv, "CustomResolutionBPP", 0)};
+    const bool custom = flag(IntKey::CustomResolution);
+    const DisplayMode stored{m_values[index(IntKey::CustomResolutionX)], m_values[index(IntKey::CustomResolutionY)],
+                             m_values[index(IntKey::CustomResolutionBPP)]};
     resolutions.select(0);
     // Every mode the display reports counts, the first one included.
     for (const DisplayMode& mode : m_sources.displayModes.modes()) {
@@ -143,6 +186,21 @@ bool SettingsForm::resolutionChangedByUser()
     return true;
 }
 
+// The chosen line of the resolution list into CustomResolution and, for a display mode, its
+// sizes; the sizes stay as read when the line is the desktop's.
+void SettingsForm::takeResolution()
+{
+    const int line = list(ListId::Resolution).selection();
+    const bool chosen = line > 0 && line < static_cast<int>(m_resolutionModes.size());
+    setFlag(IntKey::CustomResolution, chosen);
+    if (chosen) {
+        const DisplayMode& mode = m_resolutionModes[static_cast<std::size_t>(line)];
+        m_values[index(IntKey::CustomResolutionX)] = mode.width;
+        m_values[index(IntKey::CustomResolutionY)] = mode.height;
+        m_values[index(IntKey::CustomResolutionBPP)] = mode.bitsPerPixel;
+    }
+}
+
 void SettingsForm::writeAll()
 {
     for (std::size_t i = 0; i < kTextKeys.size(); ++i) {
@@ -150,20 +208,14 @@ void SettingsForm::writeAll()
         const std::string* selected = list(key.list).selectedText();
         m_profile.writeString(m_iniPath, key.section, key.key, selected != nullptr ? *selected : m_storedTexts[i]);
     }
-    m_profile.writeInt(m_iniPath, kTv, "TwoDigits", m_twoDigits);
-    m_profile.writeInt(m_iniPath, kTv, "CaptureDriverIndex", list(ListId::Driver).selection());
-    m_profile.writeString(m_iniPath, kTv, "Quality", flag(m_highResolution));
-    m_profile.writeString(m_iniPath, kTv, "AdjustMasterVolume", flag(m_masterVolume));
-    const int line = list(ListId::Resolution).selection();
-    if (line <= 0 || line >= static_cast<int>(m_resolutionModes.size())) {
-        m_profile.writeString(m_iniPath, kTv, "CustomResolution", "0");
-        return;
+    m_values[index(IntKey::CaptureDriverIndex)] = list(ListId::Driver).selection();
+    takeResolution();
+    for (const IntSetting& setting : kIntKeys) {
+        if (isResolutionSize(setting.id) && !flag(IntKey::CustomResolution)) {
+            continue;
+        }
+        m_profile.writeInt(m_iniPath, setting.section, setting.key, m_values[index(setting.id)]);
     }
-    const DisplayMode& mode = m_resolutionModes[static_cast<std::size_t>(line)];
-    m_profile.writeString(m_iniPath, kTv, "CustomResolution", "1");
-    m_profile.writeInt(m_iniPath, kTv, "CustomResolutionX", mode.width);
-    m_profile.writeInt(m_iniPath, kTv, "CustomResolutionY", mode.height);
-    m_profile.writeInt(m_iniPath, kTv, "CustomResolutionBPP", mode.bitsPerPixel);
 }
 
 } // namespace velora::config

@@ -2,7 +2,8 @@
 // what it writes to velora.ini. The Qt dialog (config/ui/CSettingsDlg) binds its controls to
 // this form, copies the user's choices in before OK, and shows what it says.
 //
-// Keys, all read and written one at a time through the profile module:
+// Keys, all read and written one at a time through the profile module, each described once
+// in a table that the reading, the writing and the checks of stored values share:
 //   TV/Card, TV/Tuner, TV/ChannelTable, Global/Language, TV/Font      text, list lines
 //   TV/TwoDigits                                                      check box, "1"/"0"
 //   TV/CaptureDriverIndex                                             position in the driver list
@@ -31,6 +32,19 @@ std::string LocateIniFile(std::string_view programDirectory, bool directoryWrita
 enum class ListId { Font, Language, Resolution, ChannelTable, Tuner, Card, Driver };
 inline constexpr int kListCount = 7;
 
+// The integer keys, in the order OK writes them (after the text keys).
+enum class IntKey {
+    TwoDigits,
+    CaptureDriverIndex,
+    Quality,            // 1: High Resolution (576 lines, interlaced); 0: Low Resolution (288 lines)
+    AdjustMasterVolume, // 1: Master Volume by default; 0: TV Volume
+    CustomResolution,
+    CustomResolutionX,
+    CustomResolutionY,
+    CustomResolutionBPP,
+};
+inline constexpr int kIntKeyCount = 8;
+
 // Line 0 of the resolution list.
 inline constexpr const char* kCurrentDesktopLine = "(Use current desktop settings)";
 
@@ -50,14 +64,9 @@ public:
     ChoiceList& list(ListId id) { return m_lists[static_cast<std::size_t>(id)]; }
     const ChoiceList& list(ListId id) const { return m_lists[static_cast<std::size_t>(id)]; }
 
-    bool twoDigits() const { return m_twoDigits != 0; }
-    void setTwoDigits(bool ticked) { m_twoDigits = ticked ? 1 : 0; }
-    // High Resolution (576 lines, interlaced) rather than Low Resolution (288 lines).
-    bool highResolution() const { return m_highResolution; }
-    void setHighResolution(bool high) { m_highResolution = high; }
-    // Adjust Master Volume rather than TV Volume by default.
-    bool masterVolume() const { return m_masterVolume; }
-    void setMasterVolume(bool master) { m_masterVolume = master; }
+    // The keys that are "1" or "0": TwoDigits, Quality, AdjustMasterVolume.
+    bool flag(IntKey key) const { return m_values[index(key)] != 0; }
+    void setFlag(IntKey key, bool set) { m_values[index(key)] = set ? 1 : 0; }
 
     // The user changed the resolution list's selection. Returns true the first time in the
     // life of this form, when the resolution warning is to be shown, and false ever after.
@@ -77,6 +86,8 @@ private:
     void fillDataList(ListId id, std::string_view folder, std::string_view extension);
     void fillFonts();
     void fillResolutions();
+    void takeResolution();
+    static std::size_t index(IntKey key) { return static_cast<std::size_t>(key); }
 
     platform::Profile& m_profile;
     std::string m_iniPath;
@@ -84,9 +95,8 @@ private:
 
     bool m_warningShown = false;
     std::array<ChoiceList, kListCount> m_lists;
-    int m_twoDigits = 0;
-    bool m_highResolution = false;
-    bool m_masterVolume = true;
+    // The integer keys' values, as read and checked, then as the user chose them.
+    std::array<int, kIntKeyCount> m_values{};
     // The mode behind each line of the resolution list; line 0 has none.
     std::vector<DisplayMode> m_resolutionModes;
     // The stored texts of Card, Tuner, ChannelTable, Language and Font, as read.

@@ -152,6 +152,13 @@ std::array<std::pair<QComboBox*, ListId>, kListCount> CSettingsDlg::boundLists()
              {m_driverList, ListId::Driver}}};
 }
 
+std::array<CSettingsDlg::BoundFlag, 3> CSettingsDlg::boundFlags() const
+{
+    return {{{IntKey::TwoDigits, m_twoDigitsBox, nullptr},
+             {IntKey::Quality, m_highResolution, m_lowResolution},
+             {IntKey::AdjustMasterVolume, m_masterVolume, m_tvVolume}}};
+}
+
 void CSettingsDlg::OnInitDialog()
 {
     m_form.fill();
@@ -167,9 +174,14 @@ void CSettingsDlg::OnInitDialog()
         combo->addItems(lines);
         combo->setCurrentIndex(choices.selection());
     }
-    (m_form.highResolution() ? m_highResolution : m_lowResolution)->setChecked(true);
-    (m_form.masterVolume() ? m_masterVolume : m_tvVolume)->setChecked(true);
-    m_twoDigitsBox->setChecked(m_form.twoDigits());
+    for (const BoundFlag& bound : boundFlags()) {
+        const bool set = m_form.flag(bound.key);
+        if (bound.whenClear == nullptr) {
+            bound.whenSet->setChecked(set);
+        } else {
+            (set ? bound.whenSet : bound.whenClear)->setChecked(true);
+        }
+    }
     connect(m_resolutionList, &QComboBox::currentIndexChanged, this, &CSettingsDlg::onResolutionChanged);
 }
 
@@ -200,12 +212,12 @@ void CSettingsDlg::accept()
 
 void CSettingsDlg::OnOK()
 {
-    m_form.setTwoDigits(m_twoDigitsBox->isChecked());
     for (const auto& [combo, id] : boundLists()) {
         m_form.list(id).select(combo->currentIndex());
     }
-    m_form.setHighResolution(m_highResolution->isChecked());
-    m_form.setMasterVolume(m_masterVolume->isChecked());
+    for (const BoundFlag& bound : boundFlags()) {
+        m_form.setFlag(bound.key, bound.whenSet->isChecked());
+    }
     m_form.writeAll();
     QDialog::accept();
 }

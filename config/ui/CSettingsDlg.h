@@ -41,6 +41,15 @@ private:
     void createControls();
     // Each list control with the form's list it shows.
     std::array<std::pair<QComboBox*, ListId>, kListCount> boundLists() const;
+    // Each flag with the button checked when it is set and, for a radio group, the one
+    // checked when it is clear.
+    struct BoundFlag
+    {
+        IntKey key;
+        QAbstractButton* whenSet;
+        QAbstractButton* whenClear;
+    };
+    std::array<BoundFlag, 3> boundFlags() const;
     void OnInitDialog();
     void OnOK();
     void onResolutionChanged();
