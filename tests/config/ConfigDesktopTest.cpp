@@ -4,16 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
-
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "config/DataNames.h"
 #include "config/linux/XrandrDisplayModes.h"
@@ -21,9 +13,8 @@
 #include "hw/BtRegisters.h"
 #include "platform/ProfileFormat.h"
 #include "platform/x11/X11Desktop.h"
-#include "tests/drivers/TempDir.h"
-
-extern char** environ;
+#include "tests/support/SuiteCopy.h"
+#include "tests/support/WaitUntil.h"
 
 namespace velora::config {
 namespace {
@@ -42,62 +33,30 @@ class ConfigDesktop : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.valid());
-        m_suite = m_dir.file("suite");
-        fs::copy(VELORA_SUITE_DIR, m_suite, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        fs::remove(m_suite + "/velora.ini");
+        ASSERT_TRUE(m_suite.valid());
         // Xvfb sometimes resets a connection opened just as another one closed.
-        for (int attempt = 0; attempt < 5 && !m_desktop; ++attempt) {
-            m_desktop = platform::X11Desktop::open();
-            if (!m_desktop) {
-                std::this_thread::sleep_for(200ms);
-            }
-        }
+        test::waitUntil([&] { return (m_desktop = platform::X11Desktop::open()) != nullptr; }, 1s, 200ms);
         ASSERT_TRUE(m_desktop) << "no X server with XTEST";
-    }
-
-    void TearDown() override
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
     }
 
     // Starts the program from the copied suite folder, on the X server, and waits until its
     // dialog is the window in front.
     void start()
     {
-        std::vector<std::string> variables;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (std::string_view(*entry).rfind("QT_QPA_PLATFORM=", 0) != 0) {
-                variables.emplace_back(*entry);
-            }
-        }
-        std::vector<char*> envp;
-        for (std::string& variable : variables) {
-            envp.push_back(variable.data());
-        }
-        envp.push_back(nullptr);
-        const std::string program = m_suite + "/VeloraConfig";
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        ASSERT_EQ(0, posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv, envp.data()));
+        m_program = m_suite.start("VeloraConfig", {}, {{"QT_QPA_PLATFORM", std::nullopt}});
+        ASSERT_TRUE(m_program.started());
         ASSERT_TRUE(waitForFront("Velora Configuration"));
     }
 
     bool waitForFront(const std::string& title)
     {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (m_desktop->foregroundTitle() == title) {
-                // Let the program take the focus it was given before keys arrive.
-                std::this_thread::sleep_for(300ms);
-                return true;
-            }
-            std::this_thread::sleep_for(20ms);
+        if (!test::waitUntil([&] { return m_desktop->foregroundTitle() == title; }, 20s)) {
+            ADD_FAILURE() << "\"" << title << "\" never came to the front; in front: " << m_desktop->foregroundTitle();
+            return false;
         }
-        ADD_FAILURE() << "\"" << title << "\" never came to the front; in front: " << m_desktop->foregroundTitle();
-        return false;
+        // Let the program take the focus it was given before keys arrive.
+        std::this_thread::sleep_for(300ms);
+        return true;
     }
 
     void press(std::initializer_list<std::uint8_t> keys)
@@ -109,32 +68,13 @@ protected:
         }
     }
 
-    // Waits for the program to end by itself and returns its exit status.
-    int waitForExit()
-    {
-        for (int i = 0; i < 500; ++i) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        ADD_FAILURE() << "VeloraConfig did not end";
-        return -1;
-    }
-
-    std::string ini() const
-    {
-        std::ifstream file(m_suite + "/velora.ini", std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    // Waits for the program to end by itself: its exit status, -1 when it did not end.
+    int waitForExit() { return m_program.waitExit(10s).value_or(-1); }
 
     std::string value(const char* section, const char* key) const
     {
-        return platform::findProfileValue(ini(), section, key).value_or("(missing)");
+        const std::string ini = test::readFile(m_suite.suite() / "velora.ini");
+        return platform::findProfileValue(ini, section, key).value_or("(missing)");
     }
 
     static bool anyVideoDevice()
@@ -147,10 +87,9 @@ protected:
         return false;
     }
 
-    testing::TempDir m_dir;
-    std::string m_suite;
+    test::SuiteCopy m_suite;
     std::unique_ptr<platform::X11Desktop> m_desktop;
-    pid_t m_pid = -1;
+    test::Process m_program;
 };
 
 TEST_F(ConfigDesktop, ReturnOnTheNewDialogWritesEveryKey)
@@ -212,12 +151,9 @@ TEST_F(ConfigDesktop, ChoicesMadeWithKeysReachTheTunerLibrary)
 
     // A viewer's session on the virtual card with this file: the tuner at 0xC0 gets the
     // FM1216ME's low band, the card's wiring selects MUX0 and sound on GPIO 8 to 11.
-    const std::string card = m_dir.file("card");
-    // LD_LIBRARY_PATH too: under AddressSanitizer, dlopen does not see the tool's $ORIGIN.
-    const std::string command = "cd '" + m_suite + "' && VELORA_CARD='" + card + "' LD_LIBRARY_PATH='" + m_suite +
-                                "' ./velora-tune --ini ./velora.ini --mhz 55.25 --quiet >/dev/null";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    auto state = virtualcard::CardStateFile::open(card);
+    ASSERT_EQ(0, m_suite.run("velora-tune", {"--dir", m_suite.suite().string(), "--ini", "./velora.ini", "--mhz",
+                                             "55.25", "--quiet"}));
+    auto state = virtualcard::CardStateFile::open(m_suite.cardState().string());
     ASSERT_TRUE(state);
     const virtualcard::CardStateLayout& chip = state->layout();
     EXPECT_EQ(0xC0u, chip.tunerAddress);

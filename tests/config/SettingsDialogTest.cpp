@@ -12,37 +12,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "config/linux/LinuxDataFolders.h"
 #include "config/ui/CSettingsDlg.h"
-#include "tests/drivers/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace velora::config {
 namespace {
-
-// One application for the whole program, made before the first test and destroyed after
-// the last one, before static destructors run: Qt must not be torn down among those.
-class QtApplication : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "VeloraConfigTest";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-
-[[maybe_unused]] ::testing::Environment* const kQtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 class FakeCaptureDrivers final : public CaptureDriverSource
 {
@@ -125,28 +102,16 @@ protected:
               "languages/English.lng", "languages/Deutsch.LNG"}) {
             put(file);
         }
-        std::filesystem::create_directories(m_dir.file("Cards/folder.crd"));
+        m_dir.makeFolder("Cards/folder.crd");
         drivers.installed = {{0, "Zoran ZR36067"}, {3, "BT878 video"}};
         fonts.reported = {"DejaVu Sans", "Arial", "arial", "Arial Black", "DejaVu Sans"};
         displayModes.reported = {{640, 400, 32}, {800, 600, 8}, {800, 600, 16}, {1024, 768, 32}, {1024, 768, 32}};
     }
 
-    void put(const std::string& relative, const std::string& text = "")
-    {
-        const std::filesystem::path path = m_dir.file(relative);
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    void put(const std::string& relative, const std::string& text = "") { m_dir.write(relative, text); }
 
     std::string iniPath() const { return m_dir.file("velora.ini"); }
-
-    std::string ini() const
-    {
-        std::ifstream file(iniPath(), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string ini() const { return test::readFile(iniPath()); }
 
     std::unique_ptr<CSettingsDlg> open()
     {
@@ -166,7 +131,7 @@ protected:
     FakeDisplayModes displayModes;
 
 private:
-    testing::TempDir m_dir;
+    test::TempDir m_dir;
     LinuxDataFolders m_folders{m_dir.file("")};
 };
 

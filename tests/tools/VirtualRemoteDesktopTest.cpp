@@ -14,7 +14,7 @@
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
 #include "platform/x11/X11Desktop.h"
-#include "tests/drivers/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/virtual-remote/RemoteCard.h"
 #include "tools/virtual-remote/ui/RemoteWindow.h"
 
@@ -22,11 +22,12 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "tests/support/XDisplay.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <thread>
 #include <vector>
 
 namespace velora::vremote::ui {
@@ -147,16 +148,11 @@ Window createKeeper(Display* display)
 
 TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus)
 {
-    velora::testing::TempDir dir;
+    test::TempDir dir;
     ASSERT_TRUE(dir.valid());
     setenv("VELORA_CARD", dir.file("card").c_str(), 1);
-    Display* display = nullptr;
-    // Xvfb sometimes drops a connection made just as another one closes.
-    for (int attempt = 0; attempt < 10 && display == nullptr; ++attempt) {
-        if ((display = XOpenDisplay(nullptr)) == nullptr) {
-            std::this_thread::sleep_for(100ms);
-        }
-    }
+    const test::DisplayPtr connection = test::openDisplay();
+    Display* const display = connection.get();
     ASSERT_NE(display, nullptr);
     const std::unique_ptr<X11Desktop> desktop = X11Desktop::open();
     ASSERT_NE(desktop, nullptr);
@@ -227,7 +223,6 @@ TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus
     desktop->keyEvent('A', false);
     XEvent event;
     EXPECT_TRUE(waitFor([&] { return XCheckTypedWindowEvent(display, keeper, KeyPress, &event) == True; }, 2s));
-    XCloseDisplay(display);
 }
 
 } // namespace

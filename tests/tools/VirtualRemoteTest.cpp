@@ -12,7 +12,7 @@
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
 #include "remote/RemoteKeys.h"
-#include "tests/drivers/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/virtual-remote/RemoteCard.h"
 #include "tools/virtual-remote/ui/RemoteWindow.h"
 
@@ -64,7 +64,7 @@ protected:
         return button;
     }
 
-    testing::TempDir m_dir;
+    test::TempDir m_dir;
     std::string m_path;
     std::unique_ptr<CardStateFile> m_file;
 };
