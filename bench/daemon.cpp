@@ -6,41 +6,23 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "XvfbServer.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
+#include "tests/support/SuiteCopy.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-pid_t spawn(const std::vector<std::string>& command)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const auto& word : command) {
-            argv.push_back(const_cast<char*>(word.c_str()));
-        }
-        argv.push_back(nullptr);
-        freopen("/dev/null", "w", stderr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 // User plus system time of a process, in seconds.
 double cpuSeconds(pid_t pid)
@@ -82,50 +64,38 @@ int main()
         std::fprintf(stderr, "daemon: could not start Xvfb\n");
         return 1;
     }
-    char dirName[] = "/tmp/velora-bench-daemon-XXXXXX";
-    const fs::path dir = mkdtemp(dirName);
-    fs::copy(VELORA_SUITE_DIR, dir / "suite", fs::copy_options::recursive);
-    fs::create_directories(dir / "runtime");
-    fs::permissions(dir / "runtime", fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
-    setenv("VELORA_CARD", (dir / "card").c_str(), 1);
-    auto state = velora::virtualcard::CardStateFile::open((dir / "card").string());
-    if (!state) {
-        std::fprintf(stderr, "daemon: no card state\n");
+    const velora::test::SuiteCopy suite;
+    auto state = velora::virtualcard::CardStateFile::open(suite.cardState().string());
+    if (!suite.valid() || !state) {
+        std::fprintf(stderr, "daemon: no suite copy or no card state\n");
         return 1;
     }
     velora::virtualcard::VirtualChip chip(state->layout());
     chip.reset();
-    const pid_t tray = spawn({"trayer", "--edge", "top", "--SetDockType", "true"});
+    velora::test::Process tray("trayer", {"--edge", "top", "--SetDockType", "true"});
     std::this_thread::sleep_for(1s);
 
     const auto started = Clock::now();
-    const pid_t daemon = spawn({(dir / "suite" / "KavoRemote").string()});
+    velora::test::Process daemon = suite.start("KavoRemote");
     while ((chip.readRegister(velora::bt::GPIO_DATA) & 0xFFu) != 0xFFu && Clock::now() - started < 30s) {
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     const double startMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-    int status = (chip.readRegister(velora::bt::GPIO_DATA) & 0xFFu) == 0xFFu ? 0 : 1;
-
-    std::this_thread::sleep_for(2s);
-    const double cpuBefore = cpuSeconds(daemon);
-    const auto idleStart = Clock::now();
-    std::this_thread::sleep_for(60s);
-    const double idleCpu =
-        (cpuSeconds(daemon) - cpuBefore) / std::chrono::duration<double>(Clock::now() - idleStart).count() * 100.0;
-    const double rss = residentMegabytes(daemon);
-
-    kill(daemon, SIGTERM);
-    waitpid(daemon, nullptr, 0);
-    kill(tray, SIGTERM);
-    waitpid(tray, nullptr, 0);
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-
-    if (status != 0) {
+    if ((chip.readRegister(velora::bt::GPIO_DATA) & 0xFFu) != 0xFFu) {
         std::fprintf(stderr, "daemon: the receiver was never armed\n");
         return 1;
     }
+
+    std::this_thread::sleep_for(2s);
+    const double cpuBefore = cpuSeconds(daemon.pid());
+    const auto idleStart = Clock::now();
+    std::this_thread::sleep_for(60s);
+    const double idleCpu = (cpuSeconds(daemon.pid()) - cpuBefore) /
+                           std::chrono::duration<double>(Clock::now() - idleStart).count() * 100.0;
+    const double rss = residentMegabytes(daemon.pid());
+    daemon.signal(SIGTERM);
+    daemon.waitExit(10s);
+
     std::printf("daemon_start_ms %.1f\n", startMs);
     std::printf("daemon_idle_cpu_percent %.3f\n", idleCpu);
     std::printf("daemon_rss_mb %.1f\n", rss);
