@@ -7,6 +7,7 @@
 #   make fuzz           the fuzz targets, each for FUZZ_SECONDS (default 60)
 #   make package        the Debian package (installs the suite under /opt/velora)
 #   make format         clang-format every source file
+#   make format-check   fail when a tracked source file is not laid out as clang-format lays it out
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
@@ -16,7 +17,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz package format clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz package format format-check clean
 
 all: build
 
@@ -69,6 +70,9 @@ package:
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+format-check: deps
+	@files=$$(git ls-files '*.cpp' '*.h' '*.c') && [ -n "$$files" ] && clang-format --dry-run -Werror $$files
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

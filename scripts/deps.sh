@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a step of the build needs, if any are missing.
-#   scripts/deps.sh build    compilers, CMake, Ninja, GoogleTest, X11 and the test desktop
+#   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11 and the test desktop
 #   scripts/deps.sh fuzz     clang with libFuzzer
 #   scripts/deps.sh package  the Debian packaging tools
 #   scripts/deps.sh docs     what the screenshot script drives the desktop with
@@ -10,7 +10,7 @@ set -euo pipefail
 packages=()
 for group in "$@"; do
     case "$group" in
-        build) packages+=(g++ make cmake ninja-build pkg-config libgtest-dev binutils dpkg-dev file
+        build) packages+=(g++ make cmake ninja-build git clang-format pkg-config libgtest-dev binutils dpkg-dev file
                           libx11-dev libxtst-dev libxrandr-dev qt6-base-dev qt6-svg-dev fonts-liberation
                           xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
