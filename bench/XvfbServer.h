@@ -1,5 +1,6 @@
 // A private X server for a benchmark: Xvfb started on a free display number (it reports the
-// number through -displayfd), DISPLAY set to it, and the server stopped at the end.
+// number through -displayfd), DISPLAY set to it, and the server stopped at the end. When it
+// does not start, it says so on standard error and ok() is false.
 #pragma once
 
 #include <cerrno>
@@ -40,10 +41,12 @@ public:
             number.push_back(c);
         }
         close(fds[0]);
-        if (!number.empty()) {
-            m_display = ":" + number;
-            setenv("DISPLAY", m_display.c_str(), 1);
+        if (number.empty()) {
+            std::fputs("Xvfb did not start\n", stderr);
+            return;
         }
+        m_display = ":" + number;
+        setenv("DISPLAY", m_display.c_str(), 1);
     }
     ~XvfbServer()
     {

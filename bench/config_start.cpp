@@ -57,7 +57,6 @@ int main()
 {
     XvfbServer xvfb;
     if (!xvfb.ok()) {
-        std::fprintf(stderr, "config_start: Xvfb did not start\n");
         return 1;
     }
     const velora::test::DisplayPtr connection = velora::test::openDisplay();

@@ -61,7 +61,6 @@ int main()
 {
     XvfbServer server;
     if (!server.ok()) {
-        std::fprintf(stderr, "daemon: could not start Xvfb\n");
         return 1;
     }
     const velora::test::SuiteCopy suite;

@@ -152,7 +152,6 @@ int main()
 {
     XvfbServer server;
     if (!server.ok()) {
-        std::fprintf(stderr, "remote_engine: could not start Xvfb\n");
         return 1;
     }
     char dirName[] = "/tmp/velora-bench-XXXXXX";
