@@ -21,8 +21,9 @@ class Process
 public:
     Process() = default;
     // Starts program with the arguments (program is argv[0]); started() tells whether it ran.
+    // With an output path, the program's standard output and error go to that file.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
-            const EnvironmentChanges& environment = {});
+            const EnvironmentChanges& environment = {}, const std::string& outputPath = {});
     ~Process(); // kills the child if it still runs
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -45,9 +46,9 @@ private:
 };
 
 // Runs a program to its end (killing it after the time) and returns its exit status, or -1
-// when it did not end in time.
+// when it did not end in time. With output, what it wrote to standard output and error.
 int runProgram(const std::string& program, const std::vector<std::string>& arguments = {},
-               const EnvironmentChanges& environment = {},
-               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+               const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = std::chrono::seconds(30),
+               std::string* output = nullptr);
 
 } // namespace velora::test

@@ -192,9 +192,8 @@ void printLine(const char* label, const std::string& text)
 
 std::string resolutionText(std::uint32_t evscale, std::uint32_t ovscale)
 {
-    // Bit 5 of the vertical scale registers is the chip's interlace bit.
-    const bool even = (evscale & 0x20) != 0;
-    const bool odd = (ovscale & 0x20) != 0;
+    const bool even = (evscale & bt::VSCALE_HI_INT) != 0;
+    const bool odd = (ovscale & bt::VSCALE_HI_INT) != 0;
     if (even && odd) {
         return "high (interlaced, 576 lines)";
     }
@@ -215,7 +214,7 @@ int commandStatus(CardStateFile& file)
                                : chipName(id) + " (PCI " + hex(bt::kPciVendor, 4) + ":" + hex(id, 4) + ")");
 
     const std::uint32_t iform = reg(bt::IFORM);
-    printLine("Video input:", "MUX" + std::to_string((iform >> 5) & 3) + " (IFORM " + hex(iform, 8) + ")");
+    printLine("Video input:", "MUX" + std::to_string(bt::iformMux(iform)) + " (IFORM " + hex(iform, 8) + ")");
     const std::uint32_t gpio = reg(bt::GPIO_DATA);
     printLine("Audio bits:", hex(gpio & 0x0F, 2) + " (GPIO_DATA " + hex(gpio, 8) + ")");
 
@@ -227,16 +226,17 @@ int commandStatus(CardStateFile& file)
     const std::uint32_t econtrol = reg(bt::E_CONTROL);
     const std::uint32_t ocontrol = reg(bt::O_CONTROL);
     const std::uint32_t contrastLo = reg(bt::CONTRAST_LO);
-    printLine("Contrast:", std::to_string(contrastLo + ((econtrol & 0x04) ? 256 : 0)) + " of 511 (CONTRAST_LO " +
-                               hex(contrastLo, 8) + ")");
+    printLine("Contrast:", std::to_string(contrastLo + ((econtrol & bt::CONTROL_CON_MSB) ? 256 : 0)) +
+                               " of 511 (CONTRAST_LO " + hex(contrastLo, 8) + ")");
     const std::uint32_t satU = reg(bt::SAT_U_LO);
     const std::uint32_t satV = reg(bt::SAT_V_LO);
-    printLine("Saturation:", "U " + std::to_string(satU + ((econtrol & 0x02) ? 256 : 0)) + ", V " +
-                                 std::to_string(satV + ((econtrol & 0x01) ? 256 : 0)) + " of 511 (SAT_U_LO " +
-                                 hex(satU, 8) + ", SAT_V_LO " + hex(satV, 8) + ")");
-    printLine("Ninth bits:", "E_CONTROL " + hex(econtrol, 8) + " (contrast " + std::to_string((econtrol >> 2) & 1) +
-                                 ", sat U " + std::to_string((econtrol >> 1) & 1) + ", sat V " +
-                                 std::to_string(econtrol & 1) + "), O_CONTROL " + hex(ocontrol, 8));
+    printLine("Saturation:", "U " + std::to_string(satU + ((econtrol & bt::CONTROL_SAT_U_MSB) ? 256 : 0)) + ", V " +
+                                 std::to_string(satV + ((econtrol & bt::CONTROL_SAT_V_MSB) ? 256 : 0)) +
+                                 " of 511 (SAT_U_LO " + hex(satU, 8) + ", SAT_V_LO " + hex(satV, 8) + ")");
+    auto bit = [econtrol](std::uint32_t mask) { return std::string((econtrol & mask) ? "1" : "0"); };
+    printLine("Ninth bits:", "E_CONTROL " + hex(econtrol, 8) + " (contrast " + bit(bt::CONTROL_CON_MSB) + ", sat U " +
+                                 bit(bt::CONTROL_SAT_U_MSB) + ", sat V " + bit(bt::CONTROL_SAT_V_MSB) +
+                                 "), O_CONTROL " + hex(ocontrol, 8));
 
     const std::uint32_t evscale = reg(bt::E_VSCALE_HI);
     const std::uint32_t ovscale = reg(bt::O_VSCALE_HI);

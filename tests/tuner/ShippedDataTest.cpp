@@ -1,0 +1,107 @@
+// The description files that the suite ships, read as the tuner library reads them: their
+// names must say what they hold.
+#include <gtest/gtest.h>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeDriver.h"
+#include "hw/BtRegisters.h"
+#include "hw/CaptureCard.h"
+#include "tuner/Descriptions.h"
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace velora {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = VELORA_DATA_DIR;
+
+// Set in every field before a file is read, so that a line the reader skipped shows.
+constexpr std::uint32_t kUnread = 0xDEADBEEF;
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Card
+{
+    test::EventLog log;
+    test::FakeDriver driver{log};
+    test::FakeLibraryLoader loader{log};
+    test::FakeClock clock;
+    CaptureCard card{loader, clock, CardRelease::UnloadOnly};
+};
+
+// A card description read in full: every one of its nine lines must have been read.
+void readWholeCard(const fs::path& path, CaptureCard& card)
+{
+    for (std::uint32_t* field :
+         {&card.VideoTuner, &card.VideoSource1, &card.VideoSource2, &card.VideoMask, &card.AudioTuner,
+          &card.AudioSource1, &card.AudioSource2, &card.AudioMute, &card.AudioMask}) {
+        *field = kUnread;
+    }
+    readCardDescription(readText(path), card);
+    for (std::uint32_t field : {card.VideoTuner, card.VideoSource1, card.VideoSource2, card.VideoMask, card.AudioTuner,
+                                card.AudioSource1, card.AudioSource2, card.AudioMute, card.AudioMask}) {
+        EXPECT_NE(field, kUnread) << path << " has a line that the reader does not take";
+    }
+}
+
+std::vector<fs::path> shipped(const std::string& folder, const std::string& extension)
+{
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(kData / folder)) {
+        if (entry.path().extension() == extension) {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(ShippedData, CardNamesSayWhichInputAndWhichPinsTheyUse)
+{
+    const std::regex muxName("MUX([0-3])");
+    const std::regex soundName("Sound_GPIO([0-9]+)-([0-9]+)");
+    int namedInputs = 0;
+    for (const fs::path& path : shipped("Cards", ".crd")) {
+        const std::string name = path.stem().string();
+        Card card;
+        readWholeCard(path, card.card);
+        const CaptureCard& c = card.card;
+        EXPECT_EQ(c.VideoMask, bt::IFORM_MUXSEL) << name;
+        EXPECT_NE(bt::iformMux(c.VideoTuner), bt::iformMux(c.VideoSource1)) << name;
+        EXPECT_NE(bt::iformMux(c.VideoTuner), bt::iformMux(c.VideoSource2)) << name;
+        EXPECT_NE(bt::iformMux(c.VideoSource1), bt::iformMux(c.VideoSource2)) << name;
+
+        std::smatch match;
+        if (std::regex_search(name, match, muxName)) {
+            ++namedInputs;
+            EXPECT_EQ(bt::iformMux(c.VideoTuner), std::stoi(match[1]))
+                << name << ": VideoTuner=0x" << std::hex << c.VideoTuner;
+        }
+        if (std::regex_search(name, match, soundName)) {
+            std::uint32_t pins = 0;
+            for (int pin = std::stoi(match[1]); pin <= std::stoi(match[2]); ++pin) {
+                pins |= 1u << pin;
+            }
+            EXPECT_EQ(c.AudioMask, pins) << name;
+        }
+        for (std::uint32_t sound : {c.AudioTuner, c.AudioSource1, c.AudioSource2, c.AudioMute}) {
+            EXPECT_EQ(sound & ~c.AudioMask, 0u) << name << ": sound bits outside AudioMask";
+        }
+    }
+    EXPECT_GE(namedInputs, 2);
+}
+
+} // namespace
+} // namespace velora
