@@ -25,6 +25,23 @@ inline constexpr std::uint32_t INT_STAT = 0x100;
 inline constexpr std::uint32_t I2C = 0x110;
 inline constexpr std::uint32_t GPIO_DATA = 0x200;
 
+// A register and a value for it.
+struct RegisterValue
+{
+    std::uint32_t offset;
+    std::uint32_t value;
+};
+
+// The registers that the suite reads whose value after power-on or a software reset is not 0:
+// contrast and both saturation gains at 100 % (their ninth bits in E_CONTROL and O_CONTROL
+// are 0), the tuner's input MUX0 with automatic crystal and format selection, the vertical
+// delay of a 525-line picture and the comb filter and interlace bits of the vertical scaler.
+// BRIGHT, the CONTROL and SCLOOP registers, INT_STAT, I2C and GPIO_DATA start at 0.
+inline constexpr RegisterValue kPowerOnValues[] = {
+    {IFORM, 0x58},    {E_VDELAY_LO, 0x16}, {O_VDELAY_LO, 0x16}, {CONTRAST_LO, 0xD8},
+    {SAT_U_LO, 0xFE}, {SAT_V_LO, 0xB4},    {E_VSCALE_HI, 0x60}, {O_VSCALE_HI, 0x60},
+};
+
 // Size of the register window.
 inline constexpr std::uint32_t kWindowSize = 0x1000;
 

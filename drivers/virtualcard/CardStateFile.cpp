@@ -109,6 +109,9 @@ void initialiseLayout(CardStateLayout& layout)
     layout.chipId = bt::kBt878;
     layout.signalMode = 0;
     layout.remoteKey = kNoRemoteKey;
+    for (const bt::RegisterValue& reg : bt::kPowerOnValues) {
+        layout.registers[reg.offset / 4] = reg.value;
+    }
 
     pthread_mutexattr_t attr;
     pthread_mutexattr_init(&attr);

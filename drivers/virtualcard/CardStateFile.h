@@ -76,8 +76,9 @@ struct CardStateLayout
     std::uint32_t registers[kRegisterCount];
 };
 
-// Fills a layout with the state of a freshly reset card and a new, unlocked mutex. Only for
-// memory that no other process is using at the same time.
+// Fills a layout with the state of a card after power-on (the chip's reset values in its
+// registers) and a new, unlocked mutex. Only for memory that no other process is using at the
+// same time.
 void initialiseLayout(CardStateLayout& layout);
 
 // The lock of a mapped layout, held for the lifetime of the object. When the previous holder

@@ -284,6 +284,9 @@ void VirtualChip::reset()
     for (std::uint32_t& reg : m_layout.registers) {
         store(reg, 0);
     }
+    for (const bt::RegisterValue& reg : bt::kPowerOnValues) {
+        store(m_layout.registers[registerIndex(reg.offset)], reg.value);
+    }
     store(m_layout.chipId, bt::kBt878);
     store(m_layout.signalMode, static_cast<std::uint32_t>(SignalMode::Auto));
     store(m_layout.remoteKey, kNoRemoteKey);

@@ -86,8 +86,9 @@ public:
     // How many processes hold a mapping of the card through the driver library right now.
     std::uint32_t mappings() const;
 
-    // The card as after power-on: every register 0, a Bt878 present, signal from the tuner,
-    // no tuner state, no transfers, no key pressed.
+    // The card as after power-on: the chip's reset values in the registers (0 in all but a
+    // few), a Bt878 present, signal from the tuner, no tuner state, no transfers, no key
+    // pressed.
     void reset();
 
     // True when a frequency lies within 0.1 MHz of a picture carrier of the card's stations.

@@ -169,6 +169,16 @@ TEST_F(CardToolTest, CommandsChangeTheSharedCard)
     EXPECT_EQ(card().chipId(), bt::kBt878);
     EXPECT_EQ(card().signalMode(), SignalMode::Auto);
     EXPECT_EQ(card().readRegister(bt::GPIO_DATA), 0u);
+
+    // After a reset the card reads as a chip after power-on.
+    card().writeRegister(bt::CONTRAST_LO, 0);
+    card().writeRegister(bt::E_VSCALE_HI, 0);
+    EXPECT_EQ(run({"reset"}).exitCode, 0);
+    const ToolRun status = run({"status"});
+    for (const char* expected : {"Video input:   MUX0 (IFORM 0x00000058)", "Contrast:      216 of 511",
+                                 "Saturation:    U 254, V 180 of 511", "Resolution:    high (interlaced"}) {
+        EXPECT_NE(status.out.find(expected), std::string::npos) << "missing '" << expected << "' in\n" << status.out;
+    }
 }
 
 TEST_F(CardToolTest, StatusShowsWhatTheProgramsDidToTheCard)

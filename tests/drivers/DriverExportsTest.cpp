@@ -108,6 +108,7 @@ TEST_F(DriverLibraryTest, DiscoveryFindsOnlyTheSelectedChip)
 TEST_F(DriverLibraryTest, RegistersAreReachedOnlyWhileMapped)
 {
     card().writeRegister(bt::GPIO_DATA, 0xFF);
+    card().writeRegister(bt::IFORM, 0x00);
     EXPECT_EQ(read(bt::GPIO_DATA), 0u);
     write(bt::IFORM, 0x40);
     EXPECT_EQ(card().readRegister(bt::IFORM), 0u);

@@ -70,7 +70,8 @@ const char* const kUsage =
     "                             come first, so \"7\" is the key 7 and a code 7 is written 0x07\n"
     "  signal on|off|auto         force the video signal on or off, or let the tuned frequency decide\n"
     "  chip 350|351|36e|36f|none  which chip of the family the card carries (none: no card is found)\n"
-    "  reset                      the card as after power-on: registers 0, Bt878, signal auto\n"
+    "  reset                      the card as after power-on: the chip's reset register values, Bt878,\n"
+    "                             signal auto\n"
     "\n"
     "The state file is $VELORA_CARD, else $XDG_RUNTIME_DIR/velora-card, else /tmp/velora-card-<uid>.\n";
 
@@ -405,7 +406,7 @@ int commandReset()
         return kExitNoCard;
     }
     VirtualChip(file->layout()).reset();
-    std::printf("Card reset: Bt878, registers 0, signal auto, tuner not programmed\n");
+    std::printf("Card reset: Bt878 with its power-on register values, signal auto, tuner not programmed\n");
     return kExitOk;
 }
 
