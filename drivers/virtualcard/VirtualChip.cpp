@@ -273,11 +273,6 @@ std::string frequencyText(std::int64_t frequencyHz)
     return text;
 }
 
-std::uint32_t VirtualChip::mappings() const
-{
-    return std::atomic_ref<std::uint32_t>(m_layout.mappings).load();
-}
-
 void VirtualChip::reset()
 {
     CardLock lock(m_layout);

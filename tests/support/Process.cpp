@@ -59,6 +59,21 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     posix_spawn_file_actions_destroy(&actions);
 }
 
+Process Process::forked(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int status = 1;
+        try {
+            status = body();
+        } catch (...) {
+        }
+        // No exit handlers or static destructors: they belong to the parent.
+        ::_exit(status);
+    }
+    return Process(pid);
+}
+
 Process::~Process()
 {
     if (m_pid > 0 && !m_status) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,6 +25,9 @@ public:
     // With an output path, the program's standard output and error go to that file.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
             const EnvironmentChanges& environment = {}, const std::string& outputPath = {});
+    // Runs body in a forked child of this process and ends the child with what body returns;
+    // for tests whose other process needs no program of its own.
+    static Process forked(const std::function<int()>& body);
     ~Process(); // kills the child if it still runs
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -40,6 +44,7 @@ public:
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
 
 private:
+    explicit Process(pid_t pid) : m_pid(pid) {}
     void reap(int status);
     pid_t m_pid = -1;
     std::optional<int> m_status;

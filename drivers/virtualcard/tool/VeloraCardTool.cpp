@@ -297,7 +297,8 @@ int commandStatus(CardStateFile& file)
     const std::optional<std::uint8_t> last = chip.lastRemoteKey();
     remote += last ? "; last press " + hex(*last, 2) : std::string("; no press since reset");
     printLine("Remote:", remote);
-    const std::uint32_t mappings = chip.mappings();
+    // Programs that run now: a killed one is not counted.
+    const std::uint32_t mappings = file.liveMappers();
     printLine("Mapped by:", mappings == 0 ? std::string("no program")
                                           : std::to_string(mappings) + (mappings == 1 ? " program" : " programs"));
     return kExitOk;
