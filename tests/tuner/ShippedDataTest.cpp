@@ -1,5 +1,6 @@
-// The description files that the suite ships, read as the tuner library reads them: their
-// names must say what they hold.
+// The description files that the suite ships, read as the tuner library reads
+// them: their names must say what they hold, and the tuner descriptions must suit the tuning
+// rule.
 #include <gtest/gtest.h>
 
 #include "fakes/FakeClock.h"
@@ -10,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -101,6 +103,41 @@ TEST(ShippedData, CardNamesSayWhichInputAndWhichPinsTheyUse)
         }
     }
     EXPECT_GE(namedInputs, 2);
+}
+
+TEST(ShippedData, EveryTunerDescriptionSuitsTheTuningRule)
+{
+    // The divider adds a picture intermediate frequency of 38.9 MHz, so a module built for
+    // another one is tuned off by the difference. Each description names its module's.
+    const std::map<std::string, int> pictureIfKHz = {
+        {"Default", 38900},
+        {"TEMIC_PAL_BG", 38900},
+        {"PHILIPS_FI1216_PAL_BG", 38900},
+        {"PHILIPS_FM1216ME_MK3", 38900},
+        {"PHILIPS_FI1246_PAL_I", 39500}, // System I
+    };
+    const std::vector<fs::path> tuners = shipped("Tuners", ".tun");
+    EXPECT_GE(tuners.size(), 3u);
+    for (const fs::path& path : tuners) {
+        const std::string name = path.stem().string();
+        const auto known = pictureIfKHz.find(name);
+        ASSERT_NE(known, pictureIfKHz.end()) << name << ": say here which intermediate frequency the module uses";
+        EXPECT_EQ(known->second, 38900) << name << " would be tuned " << known->second - 38900 << " kHz off";
+
+        Card card;
+        CaptureCard& c = card.card;
+        c.I2CAddress = c.VHFLow = c.VHFHigh = c.UHF = kUnread;
+        c.Threshold1 = c.Threshold2 = -1;
+        readTunerDescription(readText(path), c);
+        EXPECT_TRUE(c.I2CAddress == 0xC0 || c.I2CAddress == 0xC2 || c.I2CAddress == 0xC4 || c.I2CAddress == 0xC6)
+            << name;
+        for (std::uint32_t band : {c.VHFLow, c.VHFHigh, c.UHF}) {
+            // The control byte goes first and has bit 7 set, which tells it from a divider.
+            EXPECT_EQ(band & 0xFFFF8000u, 0x8000u) << name << std::hex << ": band value 0x" << band;
+        }
+        EXPECT_GT(c.Threshold1, 0) << name;
+        EXPECT_LT(c.Threshold1, c.Threshold2) << name;
+    }
 }
 
 } // namespace
