@@ -198,9 +198,9 @@ TEST_F(CardToolTest, StatusShowsWhatTheProgramsDidToTheCard)
     const ToolRun result = run({"status"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     for (const char* expected :
-         {"Bt878", "MUX0", "Audio bits:    0x08 (GPIO_DATA 0x00000098)", "Brightness:    127 of 255",
-          "Contrast:      256 of 511", "high (interlaced", "55.225 MHz (divider 1506)", "control 0x8E, band 0x02",
-          "auto", "locked", "C2 05 E2", "C2 8E 02", "key Down"}) {
+         {"Bt878", "MUX0", "Audio bits:    GPIO 8-11 0x0, GPIO 0-3 0x8 (GPIO_DATA 0x00000098)",
+          "Brightness:    127 of 255", "Contrast:      256 of 511", "high (interlaced", "55.225 MHz (divider 1506)",
+          "control 0x8E, band 0x02", "auto", "locked", "C2 05 E2", "C2 8E 02", "key Down"}) {
         EXPECT_NE(result.out.find(expected), std::string::npos) << "missing '" << expected << "' in\n" << result.out;
     }
 }

@@ -1,12 +1,13 @@
-// The description files that the suite ships, read as the tuner library reads
-// them: their names must say what they hold, and the tuner descriptions must suit the tuning
-// rule.
+// The description files and the settings that the suite ships, read as the tuner library reads
+// them: their names must say what they hold, the tuner descriptions must suit the tuning rule,
+// and the shipped settings must keep tuning off the remote receiver's byte of GPIO_DATA.
 #include <gtest/gtest.h>
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakeDriver.h"
 #include "hw/BtRegisters.h"
 #include "hw/CaptureCard.h"
+#include "platform/ProfileFormat.h"
 #include "tuner/Descriptions.h"
 
 #include <filesystem>
@@ -25,6 +26,9 @@ const fs::path kData = VELORA_DATA_DIR;
 
 // Set in every field before a file is read, so that a line the reader skipped shows.
 constexpr std::uint32_t kUnread = 0xDEADBEEF;
+
+// The low byte of GPIO_DATA, where the remote's receiver shows its codes.
+constexpr std::uint32_t kReceiverByte = 0xFF;
 
 std::string readText(const fs::path& path)
 {
@@ -103,6 +107,25 @@ TEST(ShippedData, CardNamesSayWhichInputAndWhichPinsTheyUse)
         }
     }
     EXPECT_GE(namedInputs, 2);
+}
+
+TEST(ShippedData, ShippedSettingsKeepTuningOffTheRemoteReceiversByte)
+{
+    const std::string settings = readText(kData / "velora.ini");
+    const std::optional<std::string> cardName = platform::findProfileValue(settings, "TV", "Card");
+    const std::optional<std::string> tunerName = platform::findProfileValue(settings, "TV", "Tuner");
+    ASSERT_TRUE(cardName && tunerName);
+    ASSERT_TRUE(fs::exists(kData / "Tuners" / (*tunerName + ".tun"))) << *tunerName;
+    const fs::path cardFile = kData / "Cards" / (*cardName + ".crd");
+    ASSERT_TRUE(fs::exists(cardFile)) << *cardName;
+
+    Card card;
+    readWholeCard(cardFile, card.card);
+    // Tuning rewrites the AudioMask bits twice; in the receiver's byte KavoRemote would take
+    // each rewrite for a key.
+    EXPECT_EQ(card.card.AudioMask & kReceiverByte, 0u)
+        << *cardName << " switches the sound on GPIO bits that the remote's receiver uses";
+    EXPECT_NE(card.card.AudioMask, 0u);
 }
 
 TEST(ShippedData, EveryTunerDescriptionSuitsTheTuningRule)

@@ -217,7 +217,11 @@ int commandStatus(CardStateFile& file)
     const std::uint32_t iform = reg(bt::IFORM);
     printLine("Video input:", "MUX" + std::to_string(bt::iformMux(iform)) + " (IFORM " + hex(iform, 8) + ")");
     const std::uint32_t gpio = reg(bt::GPIO_DATA);
-    printLine("Audio bits:", hex(gpio & 0x0F, 2) + " (GPIO_DATA " + hex(gpio, 8) + ")");
+    // The shipped card descriptions switch the sound either on GPIO 8 to 11, clear of the
+    // remote's byte, or on GPIO 0 to 3, inside it.
+    char audio[48];
+    std::snprintf(audio, sizeof audio, "GPIO 8-11 0x%X, GPIO 0-3 0x%X", (gpio >> 8) & 0x0F, gpio & 0x0F);
+    printLine("Audio bits:", std::string(audio) + " (GPIO_DATA " + hex(gpio, 8) + ")");
 
     // Picture levels as the tuner library counts them: brightness 0..255 around a neutral
     // 128, contrast and saturation 0..511 with their ninth bits in E_CONTROL.
