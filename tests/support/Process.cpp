@@ -1,9 +1,14 @@
 #include "tests/support/Process.h"
 
+#include "tests/support/TempDir.h"
+
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +18,7 @@ extern char** environ;
 namespace velora::test {
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
-                 const EnvironmentChanges& environment)
+                 const EnvironmentChanges& environment, const std::string& outputPath)
 {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -40,10 +45,33 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!outputPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
     pid_t pid = -1;
-    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0) {
+    if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
         m_pid = pid;
     }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+Process Process::forked(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int status = 1;
+        try {
+            status = body();
+        } catch (...) {
+        }
+        // No exit handlers or static destructors: they belong to the parent.
+        ::_exit(status);
+    }
+    return Process(pid);
 }
 
 Process::~Process()
@@ -108,13 +136,26 @@ std::optional<int> Process::waitExit(std::chrono::milliseconds timeout)
 }
 
 int runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const EnvironmentChanges& environment, std::chrono::milliseconds timeout)
+               const EnvironmentChanges& environment, std::chrono::milliseconds timeout, std::string* output)
 {
-    Process process(program, arguments, environment);
+    std::optional<TempDir> folder;
+    std::string outputPath;
+    if (output) {
+        folder.emplace("velora-output");
+        outputPath = folder->file("output");
+    }
+    Process process(program, arguments, environment, outputPath);
     if (!process.started()) {
         return -1;
     }
-    return process.waitExit(timeout).value_or(-1);
+    const int status = process.waitExit(timeout).value_or(-1);
+    if (output) {
+        std::ifstream in(outputPath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        *output = text.str();
+    }
+    return status;
 }
 
 } // namespace velora::test
