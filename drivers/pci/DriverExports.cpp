@@ -17,6 +17,7 @@
 
 #include "drivers/pci/SysfsPci.h"
 #include "hw/BtRegisters.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <algorithm>
 #include <iterator>
@@ -25,7 +26,6 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -102,8 +102,9 @@ volatile std::uint32_t* mapWindow(const pci::PciAddress& address)
         return nullptr;
     }
     const std::string path = folder + "/resource0";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+    // The mapping stays valid without the descriptor, which goes at the end of this function.
+    const velora::posix::UniqueFd resource(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    if (!resource.valid()) {
         return nullptr;
     }
     // sysfs gives resource0 the size of the chip's window. A shorter file would raise SIGBUS
@@ -111,10 +112,9 @@ volatile std::uint32_t* mapWindow(const pci::PciAddress& address)
     struct stat status
     {};
     void* window = MAP_FAILED;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= off_t{bt::kWindowSize}) {
-        window = ::mmap(nullptr, bt::kWindowSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (::fstat(resource.get(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= off_t{bt::kWindowSize}) {
+        window = ::mmap(nullptr, bt::kWindowSize, PROT_READ | PROT_WRITE, MAP_SHARED, resource.get(), 0);
     }
-    ::close(fd); // the mapping stays valid without the descriptor
     return window == MAP_FAILED ? nullptr : static_cast<volatile std::uint32_t*>(window);
 }
 

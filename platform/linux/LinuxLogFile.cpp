@@ -1,10 +1,12 @@
 #include "platform/linux/LinuxLogFile.h"
 
+#include "platform/linux/FileIo.h"
+#include "platform/linux/UniqueFd.h"
+
 #include <cerrno>
 #include <utility>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace velora::platform {
 
@@ -17,34 +19,17 @@ void LinuxLogFile::append(std::string_view text)
         return;
     }
     std::lock_guard lock(m_mutex);
-    int fd = -1;
+    posix::UniqueFd file;
     do {
         // O_NONBLOCK only matters when the path is a FIFO without a reader: the text is then
         // dropped instead of stalling the calling thread (the daemon's sampling tick).
-        fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        return;
-    }
+        file.reset(::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
+    } while (!file.valid() && errno == EINTR);
     // One write() keeps the text whole against other processes' appends; a short write
     // (a signal, a nearly full disk) is finished with further writes rather than lost.
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        if (written == 0) {
-            break;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+    if (file.valid()) {
+        posix::writeAll(file.get(), text);
     }
-    ::close(fd);
 }
 
 } // namespace velora::platform
