@@ -11,6 +11,7 @@
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
+#include "hw/IrCodes.h"
 #include "remote/RemoteKeys.h"
 #include "tests/support/TempDir.h"
 #include "tools/virtual-remote/RemoteCard.h"
@@ -88,7 +89,7 @@ TEST_F(VirtualRemoteTest, ShowsEveryKeyAndClickingPutsItsCodeOnTheCard)
 
     // An armed receiver: the other 24 bits of GPIO_DATA must survive every press.
     chip().writeRegister(bt::GPIO_DATA, 0x00ABCDFF);
-    for (const remote::IrCode& row : remote::IrCodeTable) {
+    for (const IrCode& row : IrCodeTable) {
         QTest::mouseClick(key(window, remote::KeyNameTable[row.key]), Qt::LeftButton);
         card.waitIdle();
         EXPECT_EQ(gpio(), 0x00ABCD00u | row.code) << row.logName;
