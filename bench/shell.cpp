@@ -62,7 +62,7 @@ bool runQuietly(std::vector<std::string> args)
     return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-EntryList g_list;
+constinit EntryList g_list;
 
 } // namespace
 
