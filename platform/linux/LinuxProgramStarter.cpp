@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxProgramStarter.h"
 
+#include "platform/CommandLine.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
