@@ -23,9 +23,11 @@ public:
     Process() = default;
     // Starts program with the arguments (program is argv[0]; a name without a slash is looked
     // up on PATH); started() tells whether it ran. With an output path, the program's standard
-    // output and error go to that file.
+    // output goes to that file, and its standard error too unless it has an error path of its
+    // own.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
-            const EnvironmentChanges& environment = {}, const std::string& outputPath = {});
+            const EnvironmentChanges& environment = {}, const std::string& outputPath = {},
+            const std::string& errorPath = {});
     // Runs body in a forked child of this process and ends the child with what body returns;
     // for tests whose other process needs no program of its own.
     static Process forked(const std::function<int()>& body);
@@ -52,9 +54,10 @@ private:
 };
 
 // Runs a program to its end (killing it after the time) and returns its exit status, or -1
-// when it did not end in time. With output, what it wrote to standard output and error.
+// when it did not end in time. With output, what it wrote to standard output and error; with
+// errors as well, standard error goes there instead.
 int runProgram(const std::string& program, const std::vector<std::string>& arguments = {},
                const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = std::chrono::seconds(30),
-               std::string* output = nullptr);
+               std::string* output = nullptr, std::string* errors = nullptr);
 
 } // namespace velora::test
