@@ -45,41 +45,27 @@ pthread_rwlock_t g_lock = PTHREAD_RWLOCK_INITIALIZER;
 volatile std::uint32_t* g_window = nullptr;
 pci::DeviceValues g_mapped;
 
-class SharedLock
+// Holds g_lock for the life of the object: shared with rdlock, exclusively with wrlock.
+template <int (*Take)(pthread_rwlock_t*)> class WindowLock
 {
 public:
-    SharedLock() : m_held(::pthread_rwlock_rdlock(&g_lock) == 0) {}
-    ~SharedLock()
+    WindowLock() : m_held(Take(&g_lock) == 0) {}
+    ~WindowLock()
     {
         if (m_held) {
             ::pthread_rwlock_unlock(&g_lock);
         }
     }
-    SharedLock(const SharedLock&) = delete;
-    SharedLock& operator=(const SharedLock&) = delete;
+    WindowLock(const WindowLock&) = delete;
+    WindowLock& operator=(const WindowLock&) = delete;
     bool held() const { return m_held; }
 
 private:
     bool m_held;
 };
 
-class ExclusiveLock
-{
-public:
-    ExclusiveLock() : m_held(::pthread_rwlock_wrlock(&g_lock) == 0) {}
-    ~ExclusiveLock()
-    {
-        if (m_held) {
-            ::pthread_rwlock_unlock(&g_lock);
-        }
-    }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-    bool held() const { return m_held; }
-
-private:
-    bool m_held;
-};
+using SharedLock = WindowLock<pthread_rwlock_rdlock>;
+using ExclusiveLock = WindowLock<pthread_rwlock_wrlock>;
 
 bool inWindow(std::uint32_t offset)
 {

@@ -2,6 +2,7 @@
 
 #include "platform/linux/DirectoryWalk.h"
 #include "platform/linux/FileIo.h"
+#include "platform/linux/PathParts.h"
 
 #include <strings.h>
 
@@ -46,14 +47,7 @@ public:
             return path;
         }
         std::string resolved = path.front() == '/' ? "/" : "";
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            std::size_t end = path.find('/', start);
-            if (end == std::string::npos) {
-                end = path.size();
-            }
-            const std::string component = path.substr(start, end - start);
-            start = end + 1;
+        for (const std::string& component : posix::splitAt(path, '/')) {
             if (component.empty()) {
                 continue;
             }
