@@ -22,16 +22,12 @@
 #include <utility>
 #include <vector>
 
+namespace velora::cardtool {
 namespace {
 
-using velora::cardtool::chipName;
-using velora::cardtool::hex;
-using velora::cardtool::keyNameOfCode;
-using velora::virtualcard::CardStateFile;
-using velora::virtualcard::SignalMode;
-using velora::virtualcard::VirtualChip;
-namespace bt = velora::bt;
-namespace remote = velora::remote;
+using virtualcard::CardStateFile;
+using virtualcard::SignalMode;
+using virtualcard::VirtualChip;
 
 constexpr int kExitOk = 0;
 constexpr int kExitNoCard = 1;
@@ -136,7 +132,7 @@ int commandStatus(const std::string&)
     if (!file) {
         return kExitNoCard;
     }
-    velora::cardtool::printStatus(*file);
+    printStatus(*file);
     return kExitOk;
 }
 
@@ -145,7 +141,7 @@ int commandPress(const std::string& argument)
     std::uint8_t code = 0;
     std::string description;
     if (const std::optional<remote::RemoteKey> key = remote::findKeyName(argument)) {
-        const velora::IrCode* row = velora::findIrCodeOfKey(*key);
+        const IrCode* row = findIrCodeOfKey(*key);
         if (row == nullptr) {
             return usageError(
                 "the key " + argument +
@@ -265,6 +261,7 @@ int run(const std::vector<std::string>& args)
 }
 
 } // namespace
+} // namespace velora::cardtool
 
 int main(int argc, char** argv)
 {
@@ -272,5 +269,5 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
     }
-    return run(args);
+    return velora::cardtool::run(args);
 }
