@@ -44,6 +44,14 @@ DisplayPtr openDisplay(std::chrono::milliseconds timeout)
     return DisplayPtr(display);
 }
 
+DisplayPtr openDisplay(const std::string& name, std::chrono::milliseconds timeout)
+{
+    Display* display = nullptr;
+    waitUntil([&] { return (display = XOpenDisplay(name.c_str())) != nullptr; }, timeout,
+              std::chrono::milliseconds(50));
+    return DisplayPtr(display);
+}
+
 Window findWindowByClass(Display* display, const std::string& className, bool viewableOnly)
 {
     return findWindow(display, [&](Window window) {

@@ -22,6 +22,8 @@ using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
 // Opens $DISPLAY, trying again for up to the time; null when no server answers.
 DisplayPtr openDisplay(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+// The same for the display of that name (":3").
+DisplayPtr openDisplay(const std::string& name, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // The first window, depth first from the root, whose WM_CLASS class (or instance) equals
 // the name; with viewableOnly, only mapped and viewable ones. 0 when none.
