@@ -216,6 +216,10 @@ int handleIoError(Display* display)
 // Before it calls the exit handler, Xlib locks the display for the calling thread as
 // XLockDisplay does and never unlocks it (it expects the process to end): any other thread
 // touching the display, if only to close it, would wait for ever. The handler undoes that lock.
+// (When the handler returns, Xlib goes back into the call that noticed without taking the
+// display's internal mutex again, and that call releases it once more. That is harmless here:
+// every use of the connection is serialised by the object's own mutex, so no other thread
+// holds or waits for the internal one; ThreadSanitizer reports the release all the same.)
 void unlockAfterIoError(Display* display)
 {
     XUnlockDisplay(display);

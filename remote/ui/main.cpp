@@ -8,8 +8,10 @@
 //   2  the X server went away (a logout, a crash, a killed server)
 // Every end is the same orderly shutdown: a macro being played is cut short, the sampling
 // tick stops, the keys and buttons it holds are released, the receiver is disarmed and the
-// card let go (mapping released, then the driver library unloaded). SIGPIPE is ignored;
-// SIGUSR1 reloads the macro file, as "Reload key tables" does but without the message.
+// card let go (mapping released, then the driver library unloaded). Without an X server the
+// process then ends at once, rather than take down windows on a connection that is gone.
+// SIGPIPE is ignored; SIGUSR1 reloads the macro file, as "Reload key tables" does but
+// without the message.
 #include <QApplication>
 #include <QDir>
 #include <QSocketNotifier>
@@ -47,6 +49,13 @@ constexpr char kDisplayLost = 'X';
 
 int g_eventPipe[2] = {-1, -1};
 
+// Ends the process at once with a status, past Qt's teardown and the static destructors.
+[[noreturn]] void endNow(int status)
+{
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 // From signal handlers and from whichever thread noticed the X server gone: only a write.
 void postToWindowThread(char event)
 {
@@ -78,8 +87,7 @@ extern "C" void endBeforeExit()
     }
     const int status = g_status.load();
     if (status >= 0) {
-        std::fflush(nullptr);
-        std::_Exit(status);
+        endNow(status);
     }
 }
 
@@ -165,13 +173,13 @@ public:
         platform::LinuxProgramStarter programs(folder);
         platform::LinuxLogFile log(logPath);
         ExitGuardedLoader loader(platform::systemLibraryLoader());
+        int status = kExitEnded;
         RemoteDialog dialog(DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log,
                                                           platform::systemFileSystem()},
                                            loader, platform::systemProfile()},
                             iniPath);
         // From here until the dialog has ended, an exit() from a library ends the daemon first.
         g_running.store(&dialog);
-        int status = kExitEnded;
         const auto end = [&dialog, &status](int why) {
             if (!dialog.hasEnded()) {
                 status = why;
@@ -203,9 +211,11 @@ public:
         if (!dialog.initialise()) {
             g_running.store(nullptr);
             // A start without a card fails, whatever else came meanwhile, unless the display went.
-            status = status == kExitDisplayLost ? status : kExitNoCard;
-            g_status.store(status);
-            return status;
+            if (status == kExitDisplayLost) {
+                endNow(status);
+            }
+            g_status.store(kExitNoCard);
+            return kExitNoCard;
         }
         if (!canEmulate) {
             dialog.showMessage("KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 "
@@ -216,6 +226,9 @@ public:
             exec();
         }
         g_running.store(nullptr);
+        if (status == kExitDisplayLost) {
+            endNow(status);
+        }
         return status;
     }
 };

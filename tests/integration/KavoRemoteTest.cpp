@@ -440,10 +440,12 @@ TEST_F(KavoRemoteTest, ALongMacroDoesNotHoldUpTheEnd)
     std::this_thread::sleep_for(500ms);
     const auto before = std::chrono::steady_clock::now();
     m_daemon.signal(SIGTERM);
-    const std::optional<int> status = m_daemon.waitExit(20s);
-    const auto took = std::chrono::steady_clock::now() - before;
+    // The macro stops and the card is let go at once; the process is gone right after (later
+    // only under a sanitizer's checks at exit).
+    EXPECT_TRUE(waitUntil([&] { return m_chip->mappings() == 0u; }, 300ms, 5ms))
+        << "the card was let go only after " << (std::chrono::steady_clock::now() - before) / 1ms << " ms";
+    const std::optional<int> status = m_daemon.waitExit(5s);
     expectOrderlyEnd(status, "SIGTERM during the macro");
-    EXPECT_LT(took, 300ms);
 }
 
 TEST_F(KavoRemoteTest, NotificationAreaThatComesAfterTheProgram)
