@@ -145,6 +145,7 @@ protected:
         if (getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X server (run through tests/x11/with-desktop.sh)";
         }
+        test::ignoreErrorsOfVanishingWindows();
         ASSERT_TRUE(m_suite.valid());
         // Settings and log beside the program, as in an unpacked suite folder.
         m_suite.environment().erase("XDG_CONFIG_HOME");
