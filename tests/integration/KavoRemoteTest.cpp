@@ -186,7 +186,7 @@ protected:
         ASSERT_TRUE(status.has_value()) << what << ": still running";
         EXPECT_LT(*status, 128) << what << ": killed by signal " << *status - 128;
         EXPECT_EQ(gpioLow(), 0u) << what << ": the receiver was left armed";
-        EXPECT_EQ(m_chip->mappings(), 0u) << what << ": the card's mapping was not released";
+        EXPECT_EQ(m_state->liveMappers(), 0u) << what << ": the card's mapping was not released";
     }
 
     // The icon's pop-up menu, and the item that many steps down (separators are skipped).
@@ -381,7 +381,7 @@ TEST_F(KavoRemoteTest, TerminationWhileAMessageBoxWaits)
     std::optional<int> status = m_daemon.waitExit(10s);
     ASSERT_TRUE(status.has_value()) << "still running";
     EXPECT_EQ(*status, 0);
-    EXPECT_EQ(m_chip->mappings(), 0u);
+    EXPECT_EQ(m_state->liveMappers(), 0u);
 
     // The same while Exit asks whether to quit.
     m_chip->reset();
@@ -443,7 +443,7 @@ TEST_F(KavoRemoteTest, ALongMacroDoesNotHoldUpTheEnd)
     m_daemon.signal(SIGTERM);
     // The macro stops and the card is let go at once; the process is gone right after (later
     // only under a sanitizer's checks at exit).
-    EXPECT_TRUE(waitUntil([&] { return m_chip->mappings() == 0u; }, 300ms, 5ms))
+    EXPECT_TRUE(waitUntil([&] { return m_state->liveMappers() == 0u; }, 300ms, 5ms))
         << "the card was let go only after " << (std::chrono::steady_clock::now() - before) / 1ms << " ms";
     const std::optional<int> status = m_daemon.waitExit(5s);
     expectOrderlyEnd(status, "SIGTERM during the macro");
