@@ -137,7 +137,7 @@ private:
 
 const std::string* MacroTables::lookup(RemoteKey key, std::string_view title) const
 {
-    if (key < 0 || key >= kRemoteKeyCount) {
+    if (key < 0 || key >= kKeyCount) {
         return nullptr;
     }
     const auto index = static_cast<std::size_t>(key);

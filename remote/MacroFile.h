@@ -28,8 +28,9 @@ struct MacroScope
 {
     // The text the title of the window in front must contain; none for the Default scope.
     std::optional<std::string> titlePattern;
-    // The macro text bound to each key; none where the key is unbound in this scope.
-    std::array<std::optional<std::string>, kRemoteKeyCount> macros;
+    // The macro text bound to each key (the card remote's and the others'); none where the key
+    // is unbound in this scope.
+    std::array<std::optional<std::string>, kKeyCount> macros;
 };
 
 inline constexpr int kMaxScopes = 64;

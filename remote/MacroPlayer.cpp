@@ -79,6 +79,35 @@ platform::TimerId MacroPlayer::pendingRelease() const
     return releaseTimer;
 }
 
+bool MacroPlayer::onlyPressesKeys(std::string_view text)
+{
+    // Read as PlayMacro reads it: characters inside quotes and chords are keys, not commands.
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char command = text[pos++];
+        switch (command) {
+        case '"':
+        case '[': {
+            const std::size_t close = text.find(command == '"' ? '"' : ']', pos);
+            pos = close == std::string_view::npos ? text.size() : close + 1;
+            break;
+        }
+        case '&':
+        case '@':
+            return false;
+        case '%':
+            if (pos < text.size() && (text[pos] == '0' || text[pos] == '1')) {
+                return false;
+            }
+            ++pos;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 void MacroPlayer::PlayMacro(std::string_view text)
 {
     releaseDelay = 0;

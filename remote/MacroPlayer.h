@@ -42,6 +42,11 @@ public:
 
     void PlayMacro(std::string_view text);
 
+    // Whether playing the text does nothing but press and release keys (typed text, chords,
+    // delayed releases): no program start, window command or window activation. Only such
+    // macros are played again while their key is held.
+    static bool onlyPressesKeys(std::string_view text);
+
     // Plays the chord whose key names start the text (the text after a "["); returns the
     // position of its "]" in the text, or the text's length when it has none.
     std::size_t PlayChord(std::string_view text);

@@ -39,15 +39,27 @@ void MouseControl::releaseHeldButtons()
     }
 }
 
-void MouseControl::MouseAction(RemoteKey key)
+std::optional<MouseControl::Direction> MouseControl::directionOf(RemoteKey key)
 {
-    const platform::PointerPosition position = m_desktop.pointerPosition();
-    const int step = m_step.load();
     for (const Move& move : kMoves) {
         if (move.key == key) {
-            m_desktop.setPointerPosition(position.x + move.dx * step, position.y + move.dy * step);
-            return;
+            return Direction{move.dx, move.dy};
         }
+    }
+    return std::nullopt;
+}
+
+void MouseControl::move(Direction direction, int pixels)
+{
+    const platform::PointerPosition position = m_desktop.pointerPosition();
+    m_desktop.setPointerPosition(position.x + direction.dx * pixels, position.y + direction.dy * pixels);
+}
+
+void MouseControl::MouseAction(RemoteKey key)
+{
+    if (const std::optional<Direction> direction = directionOf(key)) {
+        move(*direction, m_step.load());
+        return;
     }
     using platform::MouseButton;
     switch (key) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <optional>
 
 #include "platform/Desktop.h"
 #include "remote/RemoteKeys.h"
@@ -21,6 +22,17 @@ public:
     void MouseAction(RemoteKey key);
 
     bool buttonIsHeld() const { return buttonHeld != 0; }
+
+    // The direction a key moves the pointer in, in units of the step; nothing for a key
+    // that does not move it.
+    struct Direction
+    {
+        int dx;
+        int dy;
+    };
+    static std::optional<Direction> directionOf(RemoteKey key);
+    // Moves the pointer this many pixels in the direction.
+    void move(Direction direction, int pixels);
 
     // Lets go of every button that a toggle key left pressed. Call it while no key is acted on.
     void releaseHeldButtons();

@@ -1,5 +1,9 @@
 #include "remote/RemoteEngine.h"
 
+#include <algorithm>
+
+#include "remote/KernelKeys.h"
+
 namespace velora::remote {
 
 RemoteEngine::RemoteEngine(const RemoteServices& services)
@@ -18,6 +22,7 @@ void RemoteEngine::shutdown()
     m_shutDown.store(true);
     m_player.interrupt();
     stopTick();
+    stopEvents();
     m_player.releaseHeldKeys();
     m_mouse.releaseHeldButtons();
 }
@@ -65,6 +70,11 @@ void RemoteEngine::stopTick()
 void RemoteEngine::RemoteTick()
 {
     m_receiver.PollReceiver();
+    DispatchQueued();
+}
+
+void RemoteEngine::DispatchQueued()
+{
     const int modeBefore = m_mouseMode.load();
     KeyQueue& queue = m_receiver.queue();
     while (!queue.isEmpty()) {
@@ -104,6 +114,178 @@ bool RemoteEngine::RunBoundMacro(RemoteKey key)
     }
     m_player.PlayMacro(*macro);
     return true;
+}
+
+} // namespace velora::remote
+
+namespace velora::remote {
+
+bool RemoteEngine::startEvents(platform::KeyEventSource& source)
+{
+    if (m_events != nullptr || m_shutDown.load()) {
+        return false;
+    }
+    m_events = &source;
+    const bool started = source.start([this](const platform::KeyEvent& event) { KeyEventArrived(event); },
+                                      [this](const std::string& line) { m_log.WriteLog("%s\n", line.c_str()); });
+    if (!started) {
+        m_events = nullptr;
+    }
+    return started;
+}
+
+void RemoteEngine::stopEvents()
+{
+    if (m_events == nullptr) {
+        return;
+    }
+    m_events->stop();
+    m_events = nullptr;
+    platform::TimerId glide = 0;
+    {
+        std::lock_guard lock(m_holdLock);
+        glide = endHold();
+    }
+    if (glide != 0) {
+        m_services.timers.cancel(glide);
+    }
+}
+
+void RemoteEngine::reconnectEvents()
+{
+    if (m_events != nullptr) {
+        m_events->reconnect();
+    }
+}
+
+platform::TimerId RemoteEngine::endHold()
+{
+    const platform::TimerId glide = m_hold.glide;
+    m_hold = Hold{};
+    return glide;
+}
+
+void RemoteEngine::KeyEventArrived(const platform::KeyEvent& event)
+{
+    if (m_shutDown.load()) {
+        return;
+    }
+    const std::optional<RemoteKey> key = event.code >= 0 ? findKernelKeyCode(event.code) : findButtonName(event.name);
+    if (!key) {
+        // Logged as an unknown code of the card is, by the source's own name for it.
+        if (event.action == platform::KeyAction::Press) {
+            if (event.code >= 0) {
+                m_log.WriteLog("    RK_MAKE(0x%03x, RK_UNKNOWN),\n", static_cast<unsigned>(event.code));
+            } else {
+                m_log.WriteLog("    RK_MAKE(%s, RK_UNKNOWN),\n", event.name.c_str());
+            }
+        }
+        return;
+    }
+    const std::uint32_t now = m_services.clock.tickCount();
+    platform::TimerId ended = 0;
+    bool press = false;
+    bool repeat = false;
+    {
+        std::lock_guard lock(m_holdLock);
+        switch (event.action) {
+        case platform::KeyAction::Press:
+            press = true;
+            break;
+        case platform::KeyAction::Repeat:
+            // A repeat of a key whose press was missed (the source was reconnected while it
+            // was held) counts as its press.
+            press = m_hold.key != *key;
+            if (!press && now - m_hold.pressedAt >= kRepeatDelayMs) {
+                m_hold.interval = m_hold.lastEventAt != m_hold.pressedAt ? now - m_hold.lastEventAt : 0;
+                repeat = true;
+            }
+            if (!press) {
+                m_hold.lastEventAt = now;
+            }
+            break;
+        case platform::KeyAction::Release:
+            if (m_hold.key == *key) {
+                ended = endHold();
+            }
+            break;
+        }
+        if (press) {
+            ended = endHold();
+            m_hold.key = *key;
+            m_hold.pressedAt = now;
+            m_hold.lastEventAt = now;
+        }
+    }
+    if (ended != 0) {
+        m_services.timers.cancel(ended);
+    }
+    if (press) {
+        m_receiver.queue().put(*key);
+        DispatchQueued();
+    } else if (repeat && m_repeatKeys.load()) {
+        keyHeld(*key);
+    }
+}
+
+void RemoteEngine::keyHeld(RemoteKey key)
+{
+    // Never again for a key that switches the mode, starts a program or works on windows.
+    if (key == keys::MouseMode) {
+        return;
+    }
+    if (m_mouseMode.load() != 0) {
+        const std::optional<MouseControl::Direction> direction = MouseControl::directionOf(key);
+        if (!direction) {
+            return; // clicks, button toggles and step changes happen once per press
+        }
+        std::lock_guard lock(m_holdLock);
+        if (m_hold.key == key && m_hold.glide == 0) {
+            m_hold.dx = direction->dx;
+            m_hold.dy = direction->dy;
+            m_hold.glide = m_services.timers.startPeriodic(kGlideMs, [this] { glideStep(); });
+        }
+        return;
+    }
+    const std::shared_ptr<const MacroTables> tables = macroTables();
+    const std::string title = tables->hasWindowScopes() ? m_services.desktop.foregroundTitle() : std::string();
+    const std::string* macro = tables->lookup(key, title);
+    if (macro != nullptr && MacroPlayer::onlyPressesKeys(*macro)) {
+        m_player.PlayMacro(*macro);
+    }
+}
+
+void RemoteEngine::glideStep()
+{
+    MouseControl::Direction direction{0, 0};
+    int factor = 1;
+    platform::TimerId ended = 0;
+    {
+        std::lock_guard lock(m_holdLock);
+        if (m_hold.glide == 0) {
+            return;
+        }
+        const std::uint32_t now = m_services.clock.tickCount();
+        const std::uint32_t sinceEvent = now - m_hold.lastEventAt;
+        if (sinceEvent > kHoldEndMs || m_mouseMode.load() == 0) {
+            ended = endHold();
+        } else {
+            // A repeat is late: the key may have been let go, so wait for it rather than
+            // glide on past where the user stopped.
+            const std::uint32_t expected = std::max(m_hold.interval, kGlideMs) + kGlideMs / 2;
+            if (sinceEvent > expected) {
+                return;
+            }
+            const std::uint32_t held = now - m_hold.pressedAt;
+            factor = static_cast<int>(std::min<std::uint32_t>(kGlideMaxFactor, 1 + 15 * held / 1000));
+            direction = {m_hold.dx, m_hold.dy};
+        }
+    }
+    if (ended != 0) {
+        m_services.timers.cancel(ended); // its own timer: stops without waiting
+        return;
+    }
+    m_mouse.move(direction, m_mouseStep.load() * factor);
 }
 
 } // namespace velora::remote

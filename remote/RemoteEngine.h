@@ -1,10 +1,15 @@
-// The remote-control engine of KavoRemote, without any window: every 10 ms it samples the
-// card's receiver, and each new key either plays the macro that the loaded macro file binds
-// for the window in front (keyboard mode) or moves and clicks the mouse (mouse mode). The
-// "MouseMode" key switches between the two unless a macro is bound to it.
+// The remote-control engine of KavoRemote, without any window. Its keys come from one source:
+// the card's receiver, sampled every 10 ms, or an event source (LIRC, a Linux input device)
+// that wakes the engine only when a key arrives. Each new key either plays the macro that the
+// loaded macro file binds for the window in front (keyboard mode) or moves and clicks the
+// mouse (mouse mode). The "MouseMode" key switches between the two unless a macro is bound
+// to it. Event sources also say when a key is held: its macro is played again while it is
+// held, if it only presses keys, and a held direction key in mouse mode glides the pointer
+// ever faster.
 //
-// Threads: the tick and everything it calls run on the periodic timer's thread; the delayed
-// key release on a one-shot timer's thread. The owner's thread (the window thread of the
+// Threads: the tick and everything it calls run on the periodic timer's thread, and so do
+// an event source's keys on the source's own thread (only one of the two runs); the delayed
+// key release and the pointer's glide run on timer threads of their own. The owner's thread (the window thread of the
 // daemon) starts and stops the tick, arms and disarms the receiver while the tick is
 // stopped, and may at any time change the mode and the step, ask for re-arming, or reload
 // the macro file: a reload builds new tables and swaps them in whole, and the tables a key
@@ -21,6 +26,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/KeyEventSource.h"
 #include "platform/LogFile.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TimerService.h"
@@ -74,6 +80,29 @@ public:
     void DisarmReceiver() { m_receiver.DisarmReceiver(); }
     void RequestReinit() { m_receiver.requestReinit(); }
 
+    // Held keys of event sources: repeated at all (the setting RepeatKeys), and from how long
+    // after the press a repeat counts (a quick press on many remotes already sends a repeat
+    // or two).
+    void setRepeatKeys(bool on) { m_repeatKeys.store(on); }
+    bool repeatKeys() const { return m_repeatKeys.load(); }
+    static constexpr std::uint32_t kRepeatDelayMs = 300;
+    // The glide of a held direction key in mouse mode: one move every kGlideMs, of the step
+    // times a factor that grows from 1 by 15 a second, up to 16; it pauses while a repeat is
+    // late, and ends with the key's release or when no repeat has come for kHoldEndMs.
+    static constexpr std::uint32_t kGlideMs = 40;
+    static constexpr std::uint32_t kHoldEndMs = 300;
+    static constexpr int kGlideMaxFactor = 16;
+
+    // An event source instead of the tick: its keys are dispatched on its thread as they
+    // come. The source must outlive stopEvents(); start and stop on the owner's thread.
+    bool startEvents(platform::KeyEventSource& source);
+    void stopEvents();
+    bool hasEventSource() const { return m_events != nullptr; }
+    // Asks the event source to reconnect; nothing without one.
+    void reconnectEvents();
+    // One event of an event source, on its thread.
+    void KeyEventArrived(const platform::KeyEvent& event);
+
     // Starts and stops the 10 ms tick; stopping waits for a tick in progress. After
     // shutdown() the tick does not start again.
     void startTick();
@@ -93,6 +122,8 @@ public:
 
     // One tick: sample, then dispatch every queued key.
     void RemoteTick();
+    // Dispatches every queued key, and tells the listener when that changed the mode.
+    void DispatchQueued();
     void DispatchKey(RemoteKey key);
     // Plays the macro bound to the key for the window in front; false when none applies.
     bool RunBoundMacro(RemoteKey key);
@@ -101,6 +132,21 @@ public:
     RemoteLog& log() { return m_log; }
 
 private:
+    struct Hold
+    {
+        RemoteKey key = -1;          // the key held, -1 when none
+        std::uint32_t pressedAt = 0; // tick count of its press
+        std::uint32_t lastEventAt = 0;
+        std::uint32_t interval = 0; // between its latest two repeats, 0 before the second
+        int dx = 0, dy = 0;         // its direction in mouse mode
+        platform::TimerId glide = 0;
+    };
+
+    void keyHeld(RemoteKey key);
+    void glideStep();
+    // Ends the hold and its glide; the caller cancels the returned timer outside the lock.
+    platform::TimerId endHold();
+
     RemoteServices m_services;
     RemoteLog m_log;
     Receiver m_receiver;
@@ -114,6 +160,10 @@ private:
 
     std::function<void(int)> m_modeListener;
     platform::TimerId m_tick = 0;
+    platform::KeyEventSource* m_events = nullptr;
+    std::atomic<bool> m_repeatKeys{true};
+    std::mutex m_holdLock;
+    Hold m_hold;
     std::atomic<bool> m_shutDown{false};
 };
 

@@ -9,10 +9,27 @@ const char* const KeyNameTable[kRemoteKeyCount] = {
     "Dec",   "Frame",     "Down",       "Esc",       "TabRight",    "TabLeft",  "Mute",       "AVSource",
 };
 
+const char* const MoreKeyNameTable[kMoreKeyCount] = {
+    "Up",       "Left",  "Right",     "Ok",     "Back",   "Menu",   "Info",        "Home",
+    "Play",     "Pause", "PlayPause", "Stop",   "Record", "Rewind", "FastForward", "Next",
+    "Previous", "Red",   "Green",     "Yellow", "Blue",   "Guide",  "PageUp",      "PageDown",
+};
+
+const char* keyName(RemoteKey key)
+{
+    if (key >= 0 && key < kRemoteKeyCount) {
+        return KeyNameTable[key];
+    }
+    if (key >= kRemoteKeyCount && key < kKeyCount) {
+        return MoreKeyNameTable[key - kRemoteKeyCount];
+    }
+    return nullptr;
+}
+
 std::optional<RemoteKey> findKeyName(std::string_view name)
 {
-    for (RemoteKey key = 0; key < kRemoteKeyCount; ++key) {
-        if (name == KeyNameTable[key]) {
+    for (RemoteKey key = 0; key < kKeyCount; ++key) {
+        if (name == keyName(key)) {
             return key;
         }
     }
