@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a step of the build needs, if any are missing.
-#   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11 and the test desktop
+#   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11, the test desktop
+#                            and LIRC (lircd, irsend and irxevent, for KavoRemote's LIRC tests and benchmarks)
 #   scripts/deps.sh fuzz     clang with libFuzzer
 #   scripts/deps.sh package  the Debian packaging tools
 #   scripts/deps.sh docs     what the screenshot script drives the desktop with
@@ -12,7 +13,8 @@ for group in "$@"; do
     case "$group" in
         build) packages+=(g++ make cmake ninja-build git clang-format pkg-config libgtest-dev binutils dpkg-dev file
                           libx11-dev libxtst-dev libxrandr-dev qt6-base-dev qt6-svg-dev fonts-liberation
-                          xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick) ;;
+                          xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick
+                          lirc lirc-x) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
         package) packages+=(dpkg-dev file) ;; # also in build: the package is tested
         docs) packages+=(xdotool) ;;
@@ -34,6 +36,9 @@ if [[ $(id -u) -ne 0 ]]; then
     echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive ${install[*]}" >&2
     exit 1
 fi
+# On a machine run by systemd, the lirc package enables its lircd on /run/lirc/lircd; where no
+# init system runs services (a container, CI) none starts. The tests start lircd of their own on
+# private sockets and never use the system's.
 echo "Installing missing Debian packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq

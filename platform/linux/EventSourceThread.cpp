@@ -1,5 +1,7 @@
 #include "platform/linux/EventSourceThread.h"
 
+#include "platform/linux/ThreadPriority.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
@@ -30,7 +32,10 @@ bool EventSourceThread::start(KeyHandler onKey, NoticeHandler onNotice)
     m_stop.store(false);
     m_reconnect.store(false);
     try {
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] {
+            raiseThreadPriority(); // keys are played on this thread, as on the sampling tick's
+            run();
+        });
     } catch (const std::system_error&) {
         m_wake.reset();
         return false;

@@ -1,10 +1,9 @@
 #include "platform/linux/LinuxTimerService.h"
 
+#include "platform/linux/ThreadPriority.h"
+
 #include <system_error>
 #include <utility>
-
-#include <sched.h>
-#include <sys/prctl.h>
 
 namespace velora::platform {
 
@@ -33,19 +32,6 @@ namespace {
 // The timer whose thread this is, so that cancel can tell a call from the timer's own
 // callback (which must not wait for itself) from a call on any other thread.
 thread_local const void* t_currentTimer = nullptr;
-
-void raiseThreadPriority()
-{
-    // A smaller timer slack lets the kernel wake the thread closer to its deadline; it
-    // costs nothing and needs no privilege.
-    ::prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
-    sched_param param{};
-    param.sched_priority = ::sched_get_priority_min(SCHED_FIFO);
-    if (::sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) != 0) {
-        // Not permitted (no CAP_SYS_NICE, RLIMIT_RTPRIO of 0, a container): normal priority
-        // serves as well on an idle desktop.
-    }
-}
 
 void joinAll(std::vector<std::thread>& threads)
 {
