@@ -4,11 +4,23 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velora::platform {
 
-LinuxLogFile::LinuxLogFile(std::string path) : m_path(std::move(path)) {}
+LinuxLogFile::LinuxLogFile(std::string path, std::size_t rotateAt) : m_path(std::move(path)), m_rotateAt(rotateAt) {}
+
+int LinuxLogFile::openLog()
+{
+    int fd = -1;
+    do {
+        // O_NONBLOCK only matters when the path is a FIFO without a reader: the text is then
+        // dropped instead of stalling the calling thread (the daemon's sampling tick).
+        fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
 
 void LinuxLogFile::append(std::string_view text)
 {
@@ -17,14 +29,22 @@ void LinuxLogFile::append(std::string_view text)
         return;
     }
     std::lock_guard lock(m_mutex);
-    int fd = -1;
-    do {
-        // O_NONBLOCK only matters when the path is a FIFO without a reader: the text is then
-        // dropped instead of stalling the calling thread (the daemon's sampling tick).
-        fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    } while (fd < 0 && errno == EINTR);
+    int fd = openLog();
     if (fd < 0) {
         return;
+    }
+    struct stat info
+    {};
+    if (m_rotateAt > 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<std::size_t>(info.st_size) >= m_rotateAt) {
+        ::close(fd);
+        // When the move fails the text still goes to the full file rather than nowhere.
+        const std::string old = m_path + ".1";
+        [[maybe_unused]] const int moved = ::rename(m_path.c_str(), old.c_str());
+        fd = openLog();
+        if (fd < 0) {
+            return;
+        }
     }
     // One write() keeps the text whole against other processes' appends; a short write
     // (a signal, a nearly full disk) is finished with further writes rather than lost.
