@@ -10,6 +10,9 @@
 // when needed. A write never loses data: the new file replaces the old one whole, and
 // writers in different processes take turns.
 //
+// A file larger than 1 MiB (kProfileMaxBytes) counts only up to its last line that ends
+// within that many bytes; a write to it, or one that would make it larger, fails.
+//
 // A path without any directory names a file in the per-user configuration folder
 // ($XDG_CONFIG_HOME/velora, by default ~/.config/velora), which a write creates when
 // needed; any other path is used as it is, relative to the current directory.

@@ -132,6 +132,15 @@ std::string_view completion(std::string_view text, const Line& line, std::string
 
 } // namespace
 
+std::string_view profileFirstPart(std::string_view text)
+{
+    if (text.size() <= kProfileMaxBytes) {
+        return text;
+    }
+    const std::size_t lastLineEnd = text.substr(0, kProfileMaxBytes).rfind('\n');
+    return lastLineEnd == std::string_view::npos ? std::string_view() : text.substr(0, lastLineEnd + 1);
+}
+
 std::string_view trimBlanks(std::string_view text)
 {
     while (!text.empty() && isBlank(text.front())) {

@@ -20,6 +20,16 @@
 
 namespace velora::platform {
 
+// The most of a profile file that counts. A larger file (a profile is a few kilobytes; this
+// one is damaged, or not a profile at all) holds only the lines that end within its first
+// kProfileMaxBytes bytes, and is not written to.
+inline constexpr std::size_t kProfileMaxBytes = std::size_t{1} << 20;
+
+// The part of a file's text that counts: the text itself when it is at most
+// kProfileMaxBytes long, else its lines that end within that many bytes, each with its line
+// end, so that no line is read in part.
+std::string_view profileFirstPart(std::string_view text);
+
 // The value of a key in the first section of that name, trimmed, with matching outer
 // quotes (double or single) dropped. Nothing when the section or the key is missing.
 std::optional<std::string> findProfileValue(std::string_view text, std::string_view section, std::string_view key);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace velora::shell {
@@ -61,6 +62,11 @@ public:
     std::int32_t top = 0;       // the entry in the first row
     std::int32_t selected = 0;  // the highlighted entry
     std::int32_t rowsShown = 0; // rows the latest paint drew
+
+    // Where the list stands: the folder it was last listed from (the current directory as
+    // read then), kept while the drives are shown, and whether the list shows that folder.
+    std::string folder;
+    bool showsFolder = false;
 
     ShellEntry& operator[](std::int32_t index) { return m_entries[static_cast<std::size_t>(index)]; }
     const ShellEntry& operator[](std::int32_t index) const { return m_entries[static_cast<std::size_t>(index)]; }

@@ -7,6 +7,7 @@
 #include "shell/Names.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velora::shell {
 namespace {
@@ -78,15 +79,24 @@ bool ListDirectory(EntryList& list, ShellSystem& system)
         return false;
     }
     list.sort();
+    list.showsFolder = true;
+    // A folder removed right after its listing keeps the path it was entered by.
+    if (std::string here = system.directories.currentDirectory(); !here.empty()) {
+        list.folder = std::move(here);
+    }
     return true;
 }
 
 void ListDrives(EntryList& list, ShellSystem& system)
 {
-    const std::string current = system.directories.currentDirectory();
+    std::string current = system.directories.currentDirectory();
+    if (current.empty()) {
+        current = list.folder; // removed since: the drive that held it
+    }
     list.clear();
     list.top = 0;
     list.selected = 0;
+    list.showsFolder = false;
     std::size_t bestLength = 0;
     bool matched = false;
     for (const platform::Drive& drive : system.mounts.drives()) {

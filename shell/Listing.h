@@ -34,15 +34,16 @@ struct ShellSystem
 };
 
 // Lists the current directory, sorted by CompareEntries: every item but ".", hidden ones
-// too. Sets count and leaves top and selected to the caller. When the directory cannot be
-// read (or gives no item at all) the list keeps what it held and false is returned. A
-// directory of more items than the list holds is listed up to its capacity.
+// too. Sets count, folder and showsFolder, and leaves top and selected to the caller. When
+// the directory cannot be read (or gives no item at all, as a removed one) the list keeps
+// what it held and false is returned. A directory of more items than the list holds is
+// listed up to its capacity.
 bool ListDirectory(EntryList& list, ShellSystem& system);
 
 // Lists the drives (fixed disks, then optical drives interleaved by mount point, as the
 // mount table sorts them), each shown as its mount point ending in "/". top is 0 and
 // selected the drive that holds the current directory (the longest mount point that
-// contains it), 0 when none does.
+// contains it), 0 when none does; folder is kept, showsFolder is false.
 void ListDrives(EntryList& list, ShellSystem& system);
 
 // ListDrives, then one Favourite per usable line of "fav.dat", in file order while the list

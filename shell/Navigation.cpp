@@ -28,13 +28,61 @@ std::string childPath(const std::string& directory, std::string_view name)
     return path;
 }
 
-// Lists the directory just made current (or kept, when the change failed) from its top.
-KeyOutcome listAfterMove(EntryList& list, ShellSystem& system)
+// The folder above path ("/" above "/a"), or nothing above the root or a relative path.
+std::string parentOf(const std::string& path)
 {
-    ListDirectory(list, system);
+    const std::size_t slash = path.rfind('/');
+    if (path.size() <= 1 || slash == std::string::npos) {
+        return {};
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Lists the current directory from its first row.
+bool listFromTop(EntryList& list, ShellSystem& system)
+{
+    if (!ListDirectory(list, system)) {
+        return false;
+    }
     list.top = 0;
     list.selected = 0;
-    return {Repaint::WithErase, false, {}};
+    return true;
+}
+
+// When the folder the shell stands in was removed (its path can no longer be read), moves
+// to the nearest folder above it that can be entered and listed, or to the root, and lists
+// that from its first row. Returns whether it moved.
+bool leaveRemovedFolder(EntryList& list, ShellSystem& system)
+{
+    if (!system.directories.currentDirectory().empty()) {
+        return false;
+    }
+    const std::string root = "/";
+    for (std::string path = parentOf(list.folder);; path = parentOf(path)) {
+        const bool atRoot = path.empty() || path == root;
+        if (system.directories.changeDirectory(atRoot ? root : path) && listFromTop(list, system)) {
+            return true;
+        }
+        if (atRoot) {
+            return false;
+        }
+    }
+}
+
+// Lists the directory just made current (or kept, when the change failed) from its top.
+// A folder that was entered but cannot be read is left again for the one the list came
+// from, as a change that failed, so that what the list shows is always what the current
+// directory holds; when even that is gone, its nearest existing parent is listed.
+KeyOutcome listAfterMove(EntryList& list, ShellSystem& system, bool moved)
+{
+    const KeyOutcome replaced{Repaint::WithErase, false, {}};
+    if (listFromTop(list, system)) {
+        return replaced;
+    }
+    if (moved && !list.folder.empty() && system.directories.changeDirectory(list.folder) && listFromTop(list, system)) {
+        return replaced;
+    }
+    return leaveRemovedFolder(list, system) ? replaced : KeyOutcome{};
 }
 
 } // namespace
@@ -45,21 +93,29 @@ KeyOutcome OpenSelectedEntry(EntryList& list, ShellSystem& system)
         return {};
     }
     const ShellEntry& entry = list[list.selected];
-    if (isFile(entry.kind)) {
-        return {Repaint::None, false, childPath(system.directories.currentDirectory(), entry.realName)};
-    }
     if (entry.kind == EntryKind::FixedDrive || entry.kind == EntryKind::CdDrive) {
-        system.directories.changeDirectory(std::string(entry.realName));
-        return listAfterMove(list, system);
+        const bool moved = system.directories.changeDirectory(std::string(entry.realName));
+        return listAfterMove(list, system, moved);
+    }
+    // Files and directories (and a favourite whose target is not a full path) name a place in
+    // the current directory: when that was removed, no such place may be looked up, and the
+    // shell moves up instead.
+    const bool relative = entry.kind != EntryKind::Favourite || !entry.realTarget.starts_with('/');
+    const std::string here = system.directories.currentDirectory();
+    if (here.empty() && relative) {
+        return leaveRemovedFolder(list, system) ? KeyOutcome{Repaint::WithErase, false, {}} : KeyOutcome{};
+    }
+    if (isFile(entry.kind)) {
+        return {Repaint::None, false, childPath(here, entry.realName)};
     }
     // A directory or a favourite. Going up remembers the directory being left, to
     // highlight it in the parent's listing.
-    const std::string left = isParent(entry) ? system.directories.currentDirectory() : std::string();
+    const std::string left = isParent(entry) ? here : std::string();
     const std::string destination(entry.kind == EntryKind::Favourite ? entry.realTarget : entry.realName);
     const bool moved = system.directories.changeDirectory(destination);
-    KeyOutcome outcome = listAfterMove(list, system);
+    KeyOutcome outcome = listAfterMove(list, system, moved);
     const std::size_t slash = left.rfind('/');
-    if (moved && slash != std::string::npos && slash + 1 < left.size()) {
+    if (moved && slash != std::string::npos && slash + 1 < left.size() && list.folder != left) {
         const std::string_view leftName = std::string_view(left).substr(slash + 1);
         for (std::int32_t i = 0; i < list.count; ++i) {
             if (list[i].realName == leftName) {
@@ -77,6 +133,12 @@ KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system)
 {
     const KeyOutcome moved{Repaint::WithoutErase, false, {}};
     const KeyOutcome replaced{Repaint::WithErase, false, {}};
+    // A listing whose folder was removed meanwhile shows what is no longer there: the key
+    // takes the shell to the nearest folder that still exists instead. Escape also closes
+    // there, so that the folder remembered is one that exists.
+    if (key != ShellKey::Other && (list.showsFolder || key == ShellKey::Escape) && leaveRemovedFolder(list, system)) {
+        return {Repaint::WithErase, key == ShellKey::Escape, {}};
+    }
     switch (key) {
     case ShellKey::Up:
         if (list.selected > 0) {

@@ -26,14 +26,18 @@ struct KeyOutcome
     std::string openFile;
 };
 
-// One key press (auto-repeat included) on the list.
+// One key press (auto-repeat included) on the list. When the folder listed was removed
+// meanwhile, any key but an unbound one goes to its nearest existing parent instead, listed
+// with the first entry highlighted (Escape then also closes).
 KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system);
 
 // Enter on the highlighted entry: a drive, directory or favourite becomes the current
-// directory and is listed with the first entry highlighted (a change that fails lists the
-// unchanged directory again); going up to the parent highlights the directory just left,
-// near the middle of the screen; a file is handed out in the outcome and nothing repaints.
-// An empty list does nothing.
+// directory and is listed with the first entry highlighted (a change that fails, or leads
+// to a folder that cannot be read, lists the unchanged directory again); going up to the
+// parent highlights the directory just left, near the middle of the screen; a file is
+// handed out in the outcome and nothing repaints. Nothing is looked up in a current
+// directory that was removed: the nearest existing parent is listed instead. An empty list
+// does nothing.
 KeyOutcome OpenSelectedEntry(EntryList& list, ShellSystem& system);
 
 } // namespace velora::shell

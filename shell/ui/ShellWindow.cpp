@@ -82,8 +82,13 @@ void ShellWindow::paintEvent(QPaintEvent*)
     // over itself.
     painter.fillRect(rect(), Qt::black);
     const QSize screenSize = screen() != nullptr ? screen()->geometry().size() : size();
-    PaintShell(painter, screenSize, m_list, QByteArray::fromStdString(m_system.directories.currentDirectory()),
-               m_icons);
+    // A folder removed while shown has no path any more; the header keeps the one it had
+    // until a key moves the shell on.
+    std::string header = m_system.directories.currentDirectory();
+    if (header.empty()) {
+        header = m_list.folder;
+    }
+    PaintShell(painter, screenSize, m_list, QByteArray::fromStdString(header), m_icons);
 }
 
 void ShellWindow::keyPressEvent(QKeyEvent* event)

@@ -1,7 +1,12 @@
 #include "platform/linux/LinuxProfile.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -315,4 +321,150 @@ TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
     const std::string text = readRaw(path);
     EXPECT_EQ(text.rfind("; shared by all writers\n[Shared]\nFirst=1\n", 0), 0U);
     EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{});
+}
+
+// The tick at which a process started, as /proc tells it.
+unsigned long long startTicks(pid_t pid)
+{
+    std::istringstream fields(readRaw("/proc/" + std::to_string(pid) + "/stat"));
+    fields.ignore(1 << 12, ')');
+    std::string field;
+    for (int i = 3; i <= 22; ++i) {
+        fields >> field;
+    }
+    return std::stoull(field);
+}
+
+TEST(LinuxProfile, WriterRemovesTheTemporaryFilesOfKilledWriters)
+{
+    velora::test::TempDir folder;
+    LinuxProfile profile;
+    const std::string path = folder.file("velora.ini");
+    writeRaw(path, "[TV]\nTuner=X\n");
+
+    // A file size limit kills each writer with SIGXFSZ halfway through its temporary file;
+    // each removes what the one before it left.
+    std::vector<std::string> left;
+    for (int i = 0; i < 3; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            profile.writeString(path, "TV", "Big", std::string(100000, 'y'));
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+        const std::vector<std::string> now = othersIn(folder.path(), "velora.ini");
+        ASSERT_EQ(now.size(), 1U);
+        EXPECT_NE(now, left);
+        left = now;
+    }
+
+    // ".velora.ini.PID-START-RUN.XXXXXX", RUN standing for the boot and process namespace.
+    // Copies name a live process, to be kept, and one of its number but another start (the
+    // number was reused since), to be removed. Other names and runs are never touched.
+    const std::string prefix = ".velora.ini.";
+    const std::size_t run = left[0].find('-', left[0].find('-', prefix.size()) + 1);
+    ASSERT_TRUE(left[0].starts_with(prefix) && run != std::string::npos && run + 24 == left[0].size()) << left[0];
+    velora::test::Process sleeper("/bin/sleep", {"60"});
+    const std::string number = std::to_string(sleeper.pid());
+    const std::string alive = prefix + number + "-" + std::to_string(startTicks(sleeper.pid())) + left[0].substr(run);
+    const std::string elsewhere = prefix + "1-1-0123456789abcdef.Ab12Cd";
+    for (const std::string& name : {alive, prefix + number + "-1" + left[0].substr(run), elsewhere, prefix + "Ab12Cd",
+                                    std::string("velora.ini.bak")}) {
+        writeRaw(folder.file(name), "");
+    }
+    ASSERT_TRUE(profile.writeString(path, "TV", "Tuner", "Y"));
+    EXPECT_EQ(readRaw(path), "[TV]\nTuner=Y\n");
+    std::vector<std::string> kept = othersIn(folder.path(), "velora.ini");
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{elsewhere, alive, prefix + "Ab12Cd", "velora.ini.bak"}));
+}
+
+TEST(LinuxProfile, ReadsTheFileOncePerChange)
+{
+    using namespace std::chrono_literals;
+    velora::test::TempDir folder;
+    LinuxProfile profile(20ms); // time stamps here are fine: a version still for 20 ms is trusted
+    const std::string path = folder.file("velora.ini");
+    std::string text = "[KavoRemote]\n";
+    for (int k = 0; k < 20; ++k) {
+        text += "Key" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+    }
+    writeRaw(path, text);
+    std::this_thread::sleep_for(50ms);
+    int sum = 0;
+    for (int k = 0; k < 20; ++k) {
+        sum += profile.readInt(path, "KavoRemote", "Key" + std::to_string(k), -1000);
+    }
+    EXPECT_EQ(sum, 190);
+    EXPECT_EQ(profile.fileReads(), 1U) << "a program's start reads the file once";
+
+    // Each change is seen at the next read: in place with the same size (as an editor may
+    // save), a rename by another program, and a write of this one.
+    std::this_thread::sleep_for(50ms);
+    writeRaw(path, "[KavoRemote]\nKey0=9" + text.substr(19));
+    EXPECT_EQ(profile.readInt(path, "KavoRemote", "Key0", -1), 9);
+    writeRaw(path + ".new", "[KavoRemote]\nKey0=7\n");
+    fs::rename(path + ".new", path);
+    EXPECT_EQ(profile.readInt(path, "KavoRemote", "Key0", -1), 7);
+    ASSERT_TRUE(profile.writeInt(path, "KavoRemote", "Key0", 5));
+    EXPECT_EQ(profile.readInt(path, "KavoRemote", "Key0", -1), 5);
+    fs::remove(path);
+    EXPECT_EQ(profile.readInt(path, "KavoRemote", "Key0", -1), -1);
+}
+
+TEST(LinuxProfile, HugeFileCountsUpToItsFirstMebibyte)
+{
+    velora::test::TempDir folder;
+    LinuxProfile profile;
+    const std::string path = folder.file("velora.ini");
+    std::string text = "[TV]\r\nTuner=X\r\n"; // and filler up to a line that crosses 1 MiB
+    while (text.size() < (1U << 20) - 100) {
+        text += "; " + std::string(60, 'f') + "\r\n";
+    }
+    writeRaw(path, text + "Card=" + std::string(200, 'c') + "\r\nQuality=1\r\n");
+    EXPECT_EQ(profile.readString(path, "TV", "Tuner", "d"), "X");
+    EXPECT_EQ(profile.readString(path, "TV", "Card", "d"), "d") << "no part of a line is read";
+    EXPECT_EQ(profile.readInt(path, "TV", "Quality", 0), 0);
+
+    // A sparse file of 1 GiB is read as fast as a small one, and a write to it fails.
+    writeRaw(path, "[TV]\nTuner=X\n");
+    fs::resize_file(path, 1ULL << 30);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(profile.readString(path, "TV", "Tuner", "d"), "X");
+    EXPECT_FALSE(profile.writeString(path, "TV", "Tuner", "Y"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(fs::file_size(path), 1ULL << 30);
+}
+
+TEST(LinuxProfile, ThreadsReadWholeVersionsWhileOthersWrite)
+{
+    velora::test::TempDir folder;
+    LinuxProfile profile(std::chrono::milliseconds(0));
+    const std::string path = folder.file("velora.ini");
+    writeRaw(path, "[TV]\nA=0\nB=0\n");
+    std::atomic<bool> done{false};
+    std::atomic<int> errors{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&] {
+            // Versions only grow, and every one holds both keys.
+            for (int last = 0; !done;) {
+                const int a = profile.readInt(path, "TV", "A", -1);
+                errors += (a < last || profile.readInt(path, "TV", "B", -1) != 0) ? 1 : 0;
+                last = std::max(last, a);
+            }
+        });
+    }
+    for (int i = 1; i <= 100; ++i) {
+        EXPECT_TRUE(profile.writeInt(path, "TV", "A", i));
+    }
+    done = true;
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    EXPECT_EQ(errors, 0);
 }

@@ -5,7 +5,9 @@
 #include "platform/Directories.h"
 #include "platform/MountTable.h"
 
+#include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,7 +30,24 @@ public:
         }
     }
 
-    std::string currentDirectory() override { return m_current; }
+    // Removes a directory with everything in it, as another program might while the shell
+    // shows it. Standing in a removed directory behaves as on Linux: its path can no longer
+    // be read, it lists nothing, names in it are not found, and ".." still leads to its
+    // parent.
+    void remove(const std::string& path)
+    {
+        for (auto it = m_tree.lower_bound(path); it != m_tree.end() && it->first.rfind(path, 0) == 0;) {
+            const bool inside = it->first.size() == path.size() || it->first[path.size()] == '/';
+            it = inside ? m_tree.erase(it) : std::next(it);
+        }
+        auto& siblings = m_tree[parentOf(path)];
+        std::erase_if(siblings, [&](const auto& item) { return join(parentOf(path), item.first) == path; });
+    }
+
+    // Makes a directory one that can be entered but not listed.
+    void lock(const std::string& path) { m_locked.insert(path); }
+
+    std::string currentDirectory() override { return m_tree.count(m_current) != 0 ? m_current : std::string(); }
 
     bool changeDirectory(const std::string& path) override
     {
@@ -50,11 +69,18 @@ public:
 
     bool listCurrentDirectory(const ItemSink& sink) override
     {
+        if (m_locked.count(m_current) != 0) {
+            return false;
+        }
         std::vector<std::pair<std::string, bool>> items{{".", true}};
         if (m_current != "/") {
             items.emplace_back("..", true);
         }
-        for (const auto& item : m_tree[m_current]) {
+        const auto here = m_tree.find(m_current);
+        if (here == m_tree.end()) {
+            return true;
+        }
+        for (const auto& item : here->second) {
             items.push_back(item);
         }
         for (const auto& [name, isDirectory] : items) {
@@ -87,7 +113,8 @@ private:
         }
     }
 
-    std::map<std::string, std::vector<std::pair<std::string, bool>>> m_tree;
+    std::map<std::string, std::vector<std::pair<std::string, bool>>> m_tree{{"/", {}}};
+    std::set<std::string> m_locked;
     std::string m_current = "/";
 };
 

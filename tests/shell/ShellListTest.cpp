@@ -15,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velora::shell {
@@ -123,6 +124,31 @@ TEST_F(ShellListTest, UnreadableDirectoryKeepsThePreviousList)
     EXPECT_FALSE(ListDirectory(*m_list, m_system));
     EXPECT_EQ(m_list->count, 3);
     EXPECT_EQ((*m_list)[2].realName, "a.txt");
+}
+
+TEST_F(ShellListTest, RemovedFolderLeadsToItsNearestExistingParent)
+{
+    // Another program removes the folder shown and its parent. Enter on report.txt or usr
+    // (which is not /usr), Backspace or a move: nothing outside it is opened or entered, and
+    // the nearest folder that still exists is listed from its first row.
+    const std::pair<ShellKey, int> presses[] = {
+        {ShellKey::Enter, 2}, {ShellKey::Enter, 1}, {ShellKey::Backspace, 1}, {ShellKey::Down, 1}};
+    for (const auto& [key, selected] : presses) {
+        make({"a/b/c/usr/", "a/b/c/report.txt", "a/x.txt"});
+        ASSERT_TRUE(platform::systemDirectories().changeDirectory((m_root / "a/b/c").string()));
+        ASSERT_TRUE(ListDirectory(*m_list, m_system));
+        ASSERT_EQ(m_list->count, 3);
+        m_list->selected = selected;
+        m_list->top = 1;
+        fs::remove_all(m_root / "a/b");
+        const KeyOutcome outcome = handleKey(*m_list, key, m_system);
+        EXPECT_EQ(outcome.openFile, "");
+        EXPECT_EQ(outcome.repaint, Repaint::WithErase);
+        EXPECT_EQ(platform::systemDirectories().currentDirectory(), (m_root / "a").string());
+        EXPECT_EQ(shown(), (std::vector<std::string>{"..:dir", "x.txt:file"}));
+        EXPECT_EQ(m_list->selected, 0);
+        EXPECT_EQ(m_list->top, 0);
+    }
 }
 
 TEST_F(ShellListTest, ListStopsAtItsCapacity)

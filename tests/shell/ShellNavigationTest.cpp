@@ -194,5 +194,42 @@ TEST_F(ShellNavigationTest, DrivesAndFavourites)
     EXPECT_EQ(m_tree.currentDirectory(), "/home/user");
 }
 
+TEST_F(ShellNavigationTest, FolderRemovedWhileTheDrivesAreShown)
+{
+    m_tree.add("/home/user/clips/new", {"a.mpg"});
+    m_tree.add("/home/user/tmp");
+    ASSERT_TRUE(m_tree.changeDirectory("/home/user/clips/new"));
+    ASSERT_TRUE(ListDirectory(*m_list, m_system));
+    m_list->rowsShown = 16;
+    press(ShellKey::F1);
+    m_tree.remove("/home/user/clips");
+    // The drive list stays; the drive without a disc falls back to the folder current
+    // before, which is gone, so its nearest existing parent is listed instead.
+    press(ShellKey::Down);
+    expectView(1, 0);
+    EXPECT_EQ(press(ShellKey::Enter).repaint, Repaint::WithErase);
+    EXPECT_EQ(m_tree.currentDirectory(), "/home/user");
+    EXPECT_EQ(selectedName(), "..");
+
+    // Escape closes in the parent, so that a folder that exists is remembered.
+    ASSERT_TRUE(m_tree.changeDirectory("tmp"));
+    ASSERT_TRUE(ListDirectory(*m_list, m_system));
+    m_tree.remove("/home/user");
+    EXPECT_TRUE(press(ShellKey::Escape).close);
+    EXPECT_EQ(m_tree.currentDirectory(), "/home");
+
+    // A folder that can be entered but not read is left again: a file of the list shown
+    // still opens from the folder shown.
+    m_tree.add("/srv", {"locked/", "y.txt"});
+    m_tree.lock("/srv/locked");
+    ASSERT_TRUE(m_tree.changeDirectory("/srv"));
+    ASSERT_TRUE(ListDirectory(*m_list, m_system));
+    m_list->selected = 1;
+    press(ShellKey::Enter);
+    EXPECT_EQ(m_tree.currentDirectory(), "/srv");
+    m_list->selected = 2;
+    EXPECT_EQ(press(ShellKey::Enter).openFile, "/srv/y.txt");
+}
+
 } // namespace
 } // namespace velora::shell
