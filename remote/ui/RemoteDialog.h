@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QMessageBox>
+#include <QStringList>
 #include <QTimer>
 #include <memory>
 
@@ -49,8 +50,14 @@ public:
     QMenu* popupMenu() const { return m_menu; }
     int shownMode() const { return m_shownMode; }
 
+    // Where "Browse..." starts and the folders it offers on its side: the folders a relative
+    // macro path is looked up in. Without them the file dialog starts in the current folder.
+    void setMacroFolders(const QStringList& folders) { m_macroFolders = folders; }
+
     // DaemonWindow
     void showMessage(std::string_view text) override;
+    // The box, and the text on standard error and in the system log.
+    void showFailure(std::string_view text) override;
     bool askYesNo(std::string_view text) override;
     void updateTrayIcon(int mouseMode) override;
     void startWindowTimer() override { m_windowTimer.start(); }
@@ -101,6 +108,7 @@ private:
     QAction* m_mouseAction = nullptr;
     int m_shownMode = -1;
     bool m_ended = false;
+    QStringList m_macroFolders;
 
     QPushButton* m_hide = nullptr;
     QCheckBox* m_autoInit = nullptr;

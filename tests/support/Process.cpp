@@ -1,9 +1,12 @@
 #include "tests/support/Process.h"
 
+#include "tests/support/TempDir.h"
+
 #include <csignal>
 #include <cstring>
 #include <thread>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +17,11 @@ namespace velora::test {
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
                  const EnvironmentChanges& environment)
+    : Process(program, arguments, environment, std::string(), std::string())
+{}
+
+Process::Process(const std::string& program, const std::vector<std::string>& arguments,
+                 const EnvironmentChanges& environment, const std::string& outFile, const std::string& errFile)
 {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -40,10 +48,19 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!outFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (!errFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     pid_t pid = -1;
-    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0) {
+    if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
         m_pid = pid;
     }
+    posix_spawn_file_actions_destroy(&actions);
 }
 
 Process::~Process()
@@ -115,6 +132,24 @@ int runProgram(const std::string& program, const std::vector<std::string>& argum
         return -1;
     }
     return process.waitExit(timeout).value_or(-1);
+}
+
+ProgramOutput runCapturing(const std::string& program, const std::vector<std::string>& arguments,
+                           const EnvironmentChanges& environment, std::chrono::milliseconds timeout)
+{
+    const TempDir folder("velora-output");
+    const std::string out = folder.file("out");
+    const std::string err = folder.file("err");
+    ProgramOutput result;
+    {
+        Process process(program, arguments, environment, out, err);
+        if (process.started()) {
+            result.status = process.waitExit(timeout).value_or(-1);
+        }
+    }
+    result.out = readFile(out);
+    result.err = readFile(err);
+    return result;
 }
 
 } // namespace velora::test

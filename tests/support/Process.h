@@ -24,6 +24,10 @@ public:
     // up on PATH); started() tells whether it ran.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
             const EnvironmentChanges& environment = {});
+    // The same, with standard output and standard error written to files (created or
+    // truncated); an empty name keeps the test's own stream.
+    Process(const std::string& program, const std::vector<std::string>& arguments,
+            const EnvironmentChanges& environment, const std::string& outFile, const std::string& errFile);
     ~Process(); // kills the child if it still runs
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -50,5 +54,16 @@ private:
 int runProgram(const std::string& program, const std::vector<std::string>& arguments = {},
                const EnvironmentChanges& environment = {},
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// What a program run to its end wrote, and its exit status (-1 when it did not end in time).
+struct ProgramOutput
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ProgramOutput runCapturing(const std::string& program, const std::vector<std::string>& arguments = {},
+                           const EnvironmentChanges& environment = {},
+                           std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 } // namespace velora::test

@@ -2,6 +2,7 @@
 //
 // Exit status: 0 on success, 1 when the card's state file cannot be used, 2 for a command
 // line it does not understand.
+#include "VeloraVersion.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
@@ -72,11 +73,15 @@ const char* const kUsage =
     "  chip 350|351|36e|36f|none  which chip of the family the card carries (none: no card is found)\n"
     "  reset                      the card as after power-on: registers 0, Bt878, signal auto\n"
     "\n"
+    "options:\n"
+    "  -h, --help                 show this text and exit\n"
+    "  -v, --version              show the version and exit\n"
+    "\n"
     "The state file is $VELORA_CARD, else $XDG_RUNTIME_DIR/velora-card, else /tmp/velora-card-<uid>.\n";
 
 int usageError(const std::string& message)
 {
-    std::fprintf(stderr, "velora-card: %s\nRun 'velora-card --help' for usage.\n", message.c_str());
+    std::fprintf(stderr, "velora-card: %s (try 'velora-card --help')\n", message.c_str());
     return kExitUsage;
 }
 
@@ -415,7 +420,14 @@ int run(const std::vector<std::string>& args)
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
+    if (args[0] == "--version" || args[0] == "-v") {
+        std::printf("velora-card %s\n", velora::kSuiteVersion);
+        return kExitOk;
+    }
     const std::string& command = args[0];
+    if (command.size() > 1 && command[0] == '-') {
+        return usageError("unknown option '" + command + "'");
+    }
     auto expectArguments = [&](std::size_t count, const char* what) -> std::optional<int> {
         if (args.size() - 1 < count) {
             return usageError(command + " needs " + what);
