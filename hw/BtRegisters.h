@@ -25,8 +25,57 @@ inline constexpr std::uint32_t INT_STAT = 0x100;
 inline constexpr std::uint32_t I2C = 0x110;
 inline constexpr std::uint32_t GPIO_DATA = 0x200;
 
+// A register and a value for it.
+struct RegisterValue
+{
+    std::uint32_t offset;
+    std::uint32_t value;
+};
+
+// The registers that the suite reads whose value after power-on or a software reset is not 0:
+// contrast and both saturation gains at 100 % (their ninth bits in E_CONTROL and O_CONTROL
+// are 0), the tuner's input MUX0 with automatic crystal and format selection, the vertical
+// delay of a 525-line picture and the comb filter and interlace bits of the vertical scaler.
+// BRIGHT, the CONTROL and SCLOOP registers, INT_STAT, I2C and GPIO_DATA start at 0.
+inline constexpr RegisterValue kPowerOnValues[] = {
+    {IFORM, 0x58},    {E_VDELAY_LO, 0x16}, {O_VDELAY_LO, 0x16}, {CONTRAST_LO, 0xD8},
+    {SAT_U_LO, 0xFE}, {SAT_V_LO, 0xB4},    {E_VSCALE_HI, 0x60}, {O_VSCALE_HI, 0x60},
+};
+
 // Size of the register window.
 inline constexpr std::uint32_t kWindowSize = 0x1000;
+
+// IFORM bits 6-5 (MUXSEL) choose the video input multiplexer. The field's values do not run in
+// the order of the inputs: 0x40 is MUX0, 0x60 MUX1, 0x20 MUX2 and 0x00 MUX3.
+inline constexpr std::uint32_t IFORM_MUXSEL = 0x60;
+inline constexpr std::uint32_t IFORM_MUX0 = 0x40;
+inline constexpr std::uint32_t IFORM_MUX1 = 0x60;
+inline constexpr std::uint32_t IFORM_MUX2 = 0x20;
+inline constexpr std::uint32_t IFORM_MUX3 = 0x00;
+
+// The multiplexer, 0 to 3, that an IFORM value selects.
+constexpr int iformMux(std::uint32_t iform)
+{
+    switch (iform & IFORM_MUXSEL) {
+    case IFORM_MUX0:
+        return 0;
+    case IFORM_MUX1:
+        return 1;
+    case IFORM_MUX2:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
+// E_CONTROL and O_CONTROL: the ninth (most significant) bits of contrast and of the two
+// saturation gains, whose low eight bits stand in CONTRAST_LO, SAT_U_LO and SAT_V_LO.
+inline constexpr std::uint32_t CONTROL_CON_MSB = 0x04;
+inline constexpr std::uint32_t CONTROL_SAT_U_MSB = 0x02;
+inline constexpr std::uint32_t CONTROL_SAT_V_MSB = 0x01;
+
+// E_VSCALE_HI and O_VSCALE_HI: the interlace bit.
+inline constexpr std::uint32_t VSCALE_HI_INT = 0x20;
 
 // DSTATUS: video present and horizontal lock.
 inline constexpr std::uint32_t DSTATUS_PRES = 0x80;

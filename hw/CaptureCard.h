@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "hw/BtRegisters.h"
 #include "hw/DriverApi.h"
 #include "platform/Clock.h"
 #include "platform/LibraryLoader.h"
@@ -60,17 +61,17 @@ public:
     bool WriteI2C(std::uint32_t address, std::uint32_t data);
 
     // The tuner and card description, written straight from the description files.
-    std::uint32_t I2CAddress = 0xC2; // tuner's I2C write address; only the low 8 bits are sent
-    std::uint32_t VHFLow = 0x8E02;   // control byte (high) and band byte (low) of the low VHF band
-    std::uint32_t VHFHigh = 0x8E04;  // the same for the high VHF band
-    std::uint32_t UHF = 0x8E01;      // the same for UHF
-    std::int32_t Threshold1 = 14025; // highest frequency of the low VHF band, 10 kHz units
-    std::int32_t Threshold2 = 46325; // highest frequency of the high VHF band, 10 kHz units
-    std::uint32_t VideoTuner = 0x40; // IFORM bits that select the tuner's video
-    std::uint32_t VideoSource1 = 0x60;
-    std::uint32_t VideoSource2 = 0x20;
-    std::uint32_t VideoMask = 0x60;  // IFORM bits that a video selection replaces
-    std::uint32_t AudioTuner = 0x02; // GPIO_DATA bits that select the tuner's sound
+    std::uint32_t I2CAddress = 0xC2;             // tuner's I2C write address; only the low 8 bits are sent
+    std::uint32_t VHFLow = 0x8E02;               // control byte (high) and band byte (low) of the low VHF band
+    std::uint32_t VHFHigh = 0x8E04;              // the same for the high VHF band
+    std::uint32_t UHF = 0x8E01;                  // the same for UHF
+    std::int32_t Threshold1 = 14025;             // highest frequency of the low VHF band, 10 kHz units
+    std::int32_t Threshold2 = 46325;             // highest frequency of the high VHF band, 10 kHz units
+    std::uint32_t VideoTuner = bt::IFORM_MUX0;   // IFORM bits that select the tuner's video
+    std::uint32_t VideoSource1 = bt::IFORM_MUX1; // ... external source 1
+    std::uint32_t VideoSource2 = bt::IFORM_MUX2; // ... external source 2
+    std::uint32_t VideoMask = bt::IFORM_MUXSEL;  // IFORM bits that a video selection replaces
+    std::uint32_t AudioTuner = 0x02;             // GPIO_DATA bits that select the tuner's sound
     std::uint32_t AudioSource1 = 0x00;
     std::uint32_t AudioSource2 = 0x00;
     std::uint32_t AudioMute = 0x08; // GPIO_DATA bits that silence the sound

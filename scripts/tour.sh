@@ -7,7 +7,7 @@
 #
 # Without a desktop it runs a tour by itself on a private X server: a remote key opens the
 # media shell, more keys move its highlight and enter a folder, the tuner library tunes the
-# virtual tuner. It prints what happened at each step, saves screenshots into <build>/tour/,
+# virtual tuner with the shipped velora.ini while KavoRemote watches the receiver. It prints what happened at each step, saves screenshots into <build>/tour/,
 # and exits with status 0 only when every step did what it should.
 set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -136,15 +136,31 @@ else
     fail "KavoShell did not close"
 fi
 
+# The settings as the suite ships them, not the suite folder's copy, which a user may have changed.
+shipped="$root/data/velora.ini"
+card=$(sed -n 's/^Card=//p' "$shipped" | tr -d '\r')
+say "While KavoRemote runs, a viewer tunes to channel E3 (55.25 MHz) with the shipped settings (card $card)"
+log_lines() { cat "$suite/remote.log" 2>/dev/null | wc -l; }
+receiver_byte() { "$suite/velora-card" status | sed -n 's/^Remote: *GPIO low byte \(0x[0-9A-F]*\).*/\1/p'; }
+logged=$(log_lines)
+before=$(receiver_byte)
+(cd "$suite" && ./velora-tune --quiet --ini "$shipped" --mhz 55.25 --wait-sync 300) | sed 's/^/   /'
+status=$("$suite/velora-card" status)
+if grep -q 'Tuner: *55.225 MHz' <<<"$status"; then ok "the virtual tuner got the divider and band bytes: 55.225 MHz"; else fail "the tuner was not tuned"; fi
+if grep -q 'locked' <<<"$status"; then ok "the card reports a locked picture"; else fail "no picture lock"; fi
+if grep -q 'Audio bits: *GPIO 8-11 0x1,' <<<"$status"; then ok "the tuner's sound is on, switched with GPIO bits 8 to 11"; else fail "the tuner's sound was not switched on GPIO 8 to 11"; fi
+sleep 0.5
+after=$(receiver_byte)
+if [[ -n "$before" && "$after" == "$before" && $(log_lines) -eq $logged ]]; then
+    ok "KavoRemote took no key from the tuning: the receiver's byte stayed $before, remote.log got no line"
+else
+    fail "the tuning reached the receiver's byte (${before:-?} -> ${after:-?}): KavoRemote saw a key ($(tail -n +$((logged + 1)) "$suite/remote.log" 2>/dev/null | head -3 | tr '\n' ' '))"
+fi
+
 say "Stop KavoRemote (SIGTERM): it disarms the receiver and lets go of the card"
 kill -TERM "$remote"
 wait "$remote"
 if wait_for 5 disarmed; then ok "the receiver is disarmed (low byte of GPIO_DATA 0x00)"; else fail "the receiver is still armed"; fi
-
-say "A viewer tunes to channel E3 (55.25 MHz) through the tuner library"
-(cd "$suite" && ./velora-tune --quiet --ini velora.ini --mhz 55.25 --wait-sync 300) | sed 's/^/   /'
-if "$suite/velora-card" status | grep -q 'Tuner: *55.225 MHz'; then ok "the virtual tuner got the divider and band bytes: 55.225 MHz"; else fail "the tuner was not tuned"; fi
-if "$suite/velora-card" status | grep -q 'locked'; then ok "the card reports a locked picture"; else fail "no picture lock"; fi
 
 echo
 if [[ $failures -eq 0 ]]; then

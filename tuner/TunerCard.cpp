@@ -5,9 +5,9 @@
 namespace velora {
 namespace {
 
-constexpr std::uint32_t kContrastNinthBit = 0x04;
-constexpr std::uint32_t kSaturationNinthBits = 0x03; // bit 1 for U, bit 0 for V
-constexpr std::uint32_t kSaturationUNinthBit = 0x02;
+constexpr std::uint32_t kContrastNinthBit = bt::CONTROL_CON_MSB;
+constexpr std::uint32_t kSaturationNinthBits = bt::CONTROL_SAT_U_MSB | bt::CONTROL_SAT_V_MSB;
+constexpr std::uint32_t kSaturationUNinthBit = bt::CONTROL_SAT_U_MSB;
 
 // Signed 32-bit arithmetic that wraps instead of overflowing, as the chip-side arithmetic
 // of the tuner divider always has.
@@ -114,8 +114,7 @@ bool TunerCard::SetLowResolution()
 
 bool TunerCard::SetHighResolution()
 {
-    // Bit 5 of the VSCALE_HI registers is the chip's interlace bit.
-    return writeResolution(0x20, 0xCC);
+    return writeResolution(bt::VSCALE_HI_INT, 0xCC);
 }
 
 bool TunerCard::SetFrequency(std::int32_t frequency)

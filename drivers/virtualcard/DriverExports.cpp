@@ -26,23 +26,14 @@ using velora::virtualcard::VirtualChip;
 constexpr std::uint32_t kPciBus = 1;
 constexpr std::uint32_t kPciDeviceFunction = (8u << 3) | 0u;
 
-// One process's mapping of the card. The shared state counts the processes that hold one, so
-// that velora-card can tell whether a program let go of the card.
+// One process's mapping of the card. The process counts among the card's mappers while it
+// holds one, so that velora-card can tell whether a program let go of the card (or died).
 struct Mapping
 {
     explicit Mapping(std::unique_ptr<CardStateFile> stateFile) : file(std::move(stateFile)), chip(file->layout())
     {
-        std::atomic_ref<std::uint32_t>(file->layout().mappings).fetch_add(1);
+        file->markAsMapper();
     }
-    ~Mapping()
-    {
-        std::atomic_ref<std::uint32_t> mappings(file->layout().mappings);
-        std::uint32_t held = mappings.load();
-        while (held > 0 && !mappings.compare_exchange_weak(held, held - 1)) {
-        }
-    }
-    Mapping(const Mapping&) = delete;
-    Mapping& operator=(const Mapping&) = delete;
     std::unique_ptr<CardStateFile> file;
     VirtualChip chip;
 };
@@ -55,14 +46,20 @@ int g_mapCount = 0;
 // a register read stays one atomic load away from the shared memory.
 std::atomic<VirtualChip*> g_chip{nullptr};
 
+std::unique_ptr<CardStateFile> openStateFile() noexcept
+{
+    try {
+        return CardStateFile::open(CardStateFile::defaultPath());
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 std::unique_ptr<Mapping> openMapping() noexcept
 {
     try {
-        auto file = CardStateFile::open(CardStateFile::defaultPath());
-        if (!file) {
-            return nullptr;
-        }
-        return std::make_unique<Mapping>(std::move(file));
+        auto file = openStateFile();
+        return file ? std::make_unique<Mapping>(std::move(file)) : nullptr;
     } catch (...) {
         return nullptr;
     }
@@ -86,11 +83,11 @@ int32_t pciGetHardwareResources(uint32_t vendor, uint32_t device, uint32_t* reso
         } else {
             // Not mapped: look at the file and let go of it again, so that a failed discovery
             // leaves nothing mapped behind.
-            auto probe = openMapping();
+            auto probe = openStateFile();
             if (!probe) {
                 return 1;
             }
-            selected = probe->chip.chipId();
+            selected = VirtualChip(probe->layout()).chipId();
         }
     }
     if (selected == 0 || device != selected) {

@@ -273,16 +273,14 @@ std::string frequencyText(std::int64_t frequencyHz)
     return text;
 }
 
-std::uint32_t VirtualChip::mappings() const
-{
-    return std::atomic_ref<std::uint32_t>(m_layout.mappings).load();
-}
-
 void VirtualChip::reset()
 {
     CardLock lock(m_layout);
     for (std::uint32_t& reg : m_layout.registers) {
         store(reg, 0);
+    }
+    for (const bt::RegisterValue& reg : bt::kPowerOnValues) {
+        store(m_layout.registers[registerIndex(reg.offset)], reg.value);
     }
     store(m_layout.chipId, bt::kBt878);
     store(m_layout.signalMode, static_cast<std::uint32_t>(SignalMode::Auto));

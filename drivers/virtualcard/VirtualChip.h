@@ -83,11 +83,9 @@ public:
     // The code of the last key pressed since the last reset.
     std::optional<std::uint8_t> lastRemoteKey() const;
 
-    // How many processes hold a mapping of the card through the driver library right now.
-    std::uint32_t mappings() const;
-
-    // The card as after power-on: every register 0, a Bt878 present, signal from the tuner,
-    // no tuner state, no transfers, no key pressed.
+    // The card as after power-on: the chip's reset values in the registers (0 in all but a
+    // few), a Bt878 present, signal from the tuner, no tuner state, no transfers, no key
+    // pressed.
     void reset();
 
     // True when a frequency lies within 0.1 MHz of a picture carrier of the card's stations.

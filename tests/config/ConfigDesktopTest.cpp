@@ -159,7 +159,7 @@ TEST_F(ConfigDesktop, ChoicesMadeWithKeysReachTheTunerLibrary)
     EXPECT_EQ(0xC0u, chip.tunerAddress);
     EXPECT_EQ(0x8Eu, chip.tunerControl);
     EXPECT_EQ(0x01u, chip.tunerBand);
-    EXPECT_EQ(0x00u, chip.registers[bt::IFORM / 4] & 0x60u);
+    EXPECT_EQ(bt::IFORM_MUX0, chip.registers[bt::IFORM / 4] & bt::IFORM_MUXSEL);
     EXPECT_EQ(0x100u, chip.registers[bt::GPIO_DATA / 4] & 0xF00u);
 }
 

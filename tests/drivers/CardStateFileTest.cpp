@@ -91,6 +91,8 @@ TEST(CardStateFile, CreatesOwnerOnlyFileAndKeepsStateAcrossOpens)
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
     EXPECT_EQ(static_cast<std::size_t>(info.st_size), sizeof(CardStateLayout));
+    // A new card is a card after power-on, not one of all zeros.
+    EXPECT_EQ(VirtualChip(file->layout()).readRegister(bt::CONTRAST_LO), 0xD8u);
 
     VirtualChip(file->layout()).writeRegister(bt::IFORM, 0x60);
     file.reset();

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/wait.h>
@@ -167,6 +169,16 @@ TEST_F(CardToolTest, CommandsChangeTheSharedCard)
     EXPECT_EQ(card().chipId(), bt::kBt878);
     EXPECT_EQ(card().signalMode(), SignalMode::Auto);
     EXPECT_EQ(card().readRegister(bt::GPIO_DATA), 0u);
+
+    // After a reset the card reads as a chip after power-on.
+    card().writeRegister(bt::CONTRAST_LO, 0);
+    card().writeRegister(bt::E_VSCALE_HI, 0);
+    EXPECT_EQ(run({"reset"}).exitCode, 0);
+    const ToolRun status = run({"status"});
+    for (const char* expected : {"Video input:   MUX0 (IFORM 0x00000058)", "Contrast:      216 of 511",
+                                 "Saturation:    U 254, V 180 of 511", "Resolution:    high (interlaced"}) {
+        EXPECT_NE(status.out.find(expected), std::string::npos) << "missing '" << expected << "' in\n" << status.out;
+    }
 }
 
 TEST_F(CardToolTest, StatusShowsWhatTheProgramsDidToTheCard)
@@ -186,9 +198,26 @@ TEST_F(CardToolTest, StatusShowsWhatTheProgramsDidToTheCard)
     const ToolRun result = run({"status"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     for (const char* expected :
-         {"Bt878", "MUX2", "Audio bits:    0x08 (GPIO_DATA 0x00000098)", "Brightness:    127 of 255",
-          "Contrast:      256 of 511", "high (interlaced", "55.225 MHz (divider 1506)", "control 0x8E, band 0x02",
-          "auto", "locked", "C2 05 E2", "C2 8E 02", "key Down"}) {
+         {"Bt878", "MUX0", "Audio bits:    GPIO 8-11 0x0, GPIO 0-3 0x8 (GPIO_DATA 0x00000098)",
+          "Brightness:    127 of 255", "Contrast:      256 of 511", "high (interlaced", "55.225 MHz (divider 1506)",
+          "control 0x8E, band 0x02", "auto", "locked", "C2 05 E2", "C2 8E 02", "key Down"}) {
+        EXPECT_NE(result.out.find(expected), std::string::npos) << "missing '" << expected << "' in\n" << result.out;
+    }
+}
+
+TEST_F(CardToolTest, StatusNamesTheInputMultiplexerThatIformSelects)
+{
+    // The multiplexer field (bits 6-5) does not count in MUX order; the other IFORM bits
+    // (format and crystal) must not change the answer.
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0x40, "MUX0"}, {0x60, "MUX1"}, {0x20, "MUX2"}, {0x00, "MUX3"}, {0x58, "MUX0"}, {0x9F, "MUX3"},
+    };
+    for (const auto& [iform, mux] : cases) {
+        card().writeRegister(bt::IFORM, iform);
+        const ToolRun result = run({"status"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "Video input:   %s (IFORM 0x%08X)", mux, iform);
         EXPECT_NE(result.out.find(expected), std::string::npos) << "missing '" << expected << "' in\n" << result.out;
     }
 }

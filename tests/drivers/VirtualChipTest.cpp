@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -205,6 +206,24 @@ TEST_F(VirtualChipTest, ResetRestoresPowerOnState)
     EXPECT_FALSE(chip().tuner().control.has_value());
     EXPECT_TRUE(chip().recentTransfers().empty());
     EXPECT_FALSE(chip().lastRemoteKey().has_value());
+}
+
+TEST_F(VirtualChipTest, ResetGivesTheChipsPowerOnRegisterValues)
+{
+    for (std::uint32_t offset :
+         {bt::IFORM, bt::E_VDELAY_LO, bt::O_VDELAY_LO, bt::BRIGHT, bt::E_CONTROL, bt::CONTRAST_LO, bt::SAT_U_LO,
+          bt::SAT_V_LO, bt::E_SCLOOP, bt::E_VSCALE_HI, bt::O_VSCALE_HI}) {
+        chip().writeRegister(offset, 0xFFFFFFFF);
+    }
+    chip().reset();
+    const std::pair<std::uint32_t, std::uint32_t> powerOn[] = {
+        {bt::IFORM, 0x58},     {bt::E_VDELAY_LO, 0x16}, {bt::O_VDELAY_LO, 0x16}, {bt::BRIGHT, 0x00},
+        {bt::E_CONTROL, 0x00}, {bt::CONTRAST_LO, 0xD8}, {bt::SAT_U_LO, 0xFE},    {bt::SAT_V_LO, 0xB4},
+        {bt::E_SCLOOP, 0x00},  {bt::E_VSCALE_HI, 0x60}, {bt::O_VSCALE_HI, 0x60},
+    };
+    for (const auto& [offset, value] : powerOn) {
+        EXPECT_EQ(chip().readRegister(offset), value) << std::hex << "register 0x" << offset;
+    }
 }
 
 } // namespace

@@ -88,7 +88,7 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     ASSERT_TRUE(test::waitForSelectionOwner(window.display(), "_NET_SYSTEM_TRAY_S0", 10s));
     m_daemon = m_suite.start("KavoRemote");
     ASSERT_TRUE(waitForGpioLow(0xFF, 15s)) << "the receiver was never armed";
-    EXPECT_EQ(m_chip->mappings(), 1u);
+    EXPECT_EQ(m_state->liveMappers(), 1u);
     std::this_thread::sleep_for(300ms);
 
     // A second start ends at once and leaves the first one running.
@@ -130,7 +130,7 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     m_daemon.signal(SIGTERM);
     EXPECT_EQ(m_daemon.waitExit(10s), 0);
     EXPECT_EQ(gpioLow(), 0u);
-    EXPECT_EQ(m_chip->mappings(), 0u);
+    EXPECT_EQ(m_state->liveMappers(), 0u);
 }
 
 TEST_F(KavoRemoteTest, SystemWideInstallKeepsSettingsAndLogPerUser)

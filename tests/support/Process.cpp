@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -16,8 +18,8 @@ extern char** environ;
 namespace velora::test {
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
-                 const EnvironmentChanges& environment)
-    : Process(program, arguments, environment, std::string(), std::string())
+                 const EnvironmentChanges& environment, const std::string& outputPath)
+    : Process(program, arguments, environment, outputPath, outputPath)
 {}
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
@@ -51,16 +53,34 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!outFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
-    if (!errFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!errFile.empty() && errFile == outFile) {
+        // One file for both, written in order through one descriptor.
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    } else if (!errFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
     pid_t pid = -1;
     if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
         m_pid = pid;
     }
     posix_spawn_file_actions_destroy(&actions);
+}
+
+Process Process::forked(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int status = 1;
+        try {
+            status = body();
+        } catch (...) {
+        }
+        // No exit handlers or static destructors: they belong to the parent.
+        ::_exit(status);
+    }
+    return Process(pid);
 }
 
 Process::~Process()
@@ -125,13 +145,26 @@ std::optional<int> Process::waitExit(std::chrono::milliseconds timeout)
 }
 
 int runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const EnvironmentChanges& environment, std::chrono::milliseconds timeout)
+               const EnvironmentChanges& environment, std::chrono::milliseconds timeout, std::string* output)
 {
-    Process process(program, arguments, environment);
+    std::optional<TempDir> folder;
+    std::string outputPath;
+    if (output) {
+        folder.emplace("velora-output");
+        outputPath = folder->file("output");
+    }
+    Process process(program, arguments, environment, outputPath);
     if (!process.started()) {
         return -1;
     }
-    return process.waitExit(timeout).value_or(-1);
+    const int status = process.waitExit(timeout).value_or(-1);
+    if (output) {
+        std::ifstream in(outputPath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        *output = text.str();
+    }
+    return status;
 }
 
 ProgramOutput runCapturing(const std::string& program, const std::vector<std::string>& arguments,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -21,13 +22,17 @@ class Process
 public:
     Process() = default;
     // Starts program with the arguments (program is argv[0]; a name without a slash is looked
-    // up on PATH); started() tells whether it ran.
+    // up on PATH); started() tells whether it ran. With an output path, the program's standard
+    // output and error go to that file.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
-            const EnvironmentChanges& environment = {});
-    // The same, with standard output and standard error written to files (created or
+            const EnvironmentChanges& environment = {}, const std::string& outputPath = {});
+    // The same, with standard output and standard error written to two files (created or
     // truncated); an empty name keeps the test's own stream.
     Process(const std::string& program, const std::vector<std::string>& arguments,
             const EnvironmentChanges& environment, const std::string& outFile, const std::string& errFile);
+    // Runs body in a forked child of this process and ends the child with what body returns;
+    // for tests whose other process needs no program of its own.
+    static Process forked(const std::function<int()>& body);
     ~Process(); // kills the child if it still runs
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -44,18 +49,20 @@ public:
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
 
 private:
+    explicit Process(pid_t pid) : m_pid(pid) {}
     void reap(int status);
     pid_t m_pid = -1;
     std::optional<int> m_status;
 };
 
 // Runs a program to its end (killing it after the time) and returns its exit status, or -1
-// when it did not end in time.
+// when it did not end in time. With output, what it wrote to standard output and error.
 int runProgram(const std::string& program, const std::vector<std::string>& arguments = {},
-               const EnvironmentChanges& environment = {},
-               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+               const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = std::chrono::seconds(30),
+               std::string* output = nullptr);
 
-// What a program run to its end wrote, and its exit status (-1 when it did not end in time).
+// What a program run to its end wrote to standard output and to standard error, kept apart,
+// and its exit status (-1 when it did not end in time).
 struct ProgramOutput
 {
     int status = -1;

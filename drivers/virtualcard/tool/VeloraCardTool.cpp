@@ -71,7 +71,8 @@ const char* const kUsage =
     "                             come first, so \"7\" is the key 7 and a code 7 is written 0x07\n"
     "  signal on|off|auto         force the video signal on or off, or let the tuned frequency decide\n"
     "  chip 350|351|36e|36f|none  which chip of the family the card carries (none: no card is found)\n"
-    "  reset                      the card as after power-on: registers 0, Bt878, signal auto\n"
+    "  reset                      the card as after power-on: the chip's reset register values, Bt878,\n"
+    "                             signal auto\n"
     "\n"
     "options:\n"
     "  -h, --help                 show this text and exit\n"
@@ -197,9 +198,8 @@ void printLine(const char* label, const std::string& text)
 
 std::string resolutionText(std::uint32_t evscale, std::uint32_t ovscale)
 {
-    // Bit 5 of the vertical scale registers is the chip's interlace bit.
-    const bool even = (evscale & 0x20) != 0;
-    const bool odd = (ovscale & 0x20) != 0;
+    const bool even = (evscale & bt::VSCALE_HI_INT) != 0;
+    const bool odd = (ovscale & bt::VSCALE_HI_INT) != 0;
     if (even && odd) {
         return "high (interlaced, 576 lines)";
     }
@@ -220,9 +220,13 @@ int commandStatus(CardStateFile& file)
                                : chipName(id) + " (PCI " + hex(bt::kPciVendor, 4) + ":" + hex(id, 4) + ")");
 
     const std::uint32_t iform = reg(bt::IFORM);
-    printLine("Video input:", "MUX" + std::to_string((iform >> 5) & 3) + " (IFORM " + hex(iform, 8) + ")");
+    printLine("Video input:", "MUX" + std::to_string(bt::iformMux(iform)) + " (IFORM " + hex(iform, 8) + ")");
     const std::uint32_t gpio = reg(bt::GPIO_DATA);
-    printLine("Audio bits:", hex(gpio & 0x0F, 2) + " (GPIO_DATA " + hex(gpio, 8) + ")");
+    // The shipped card descriptions switch the sound either on GPIO 8 to 11, clear of the
+    // remote's byte, or on GPIO 0 to 3, inside it.
+    char audio[48];
+    std::snprintf(audio, sizeof audio, "GPIO 8-11 0x%X, GPIO 0-3 0x%X", (gpio >> 8) & 0x0F, gpio & 0x0F);
+    printLine("Audio bits:", std::string(audio) + " (GPIO_DATA " + hex(gpio, 8) + ")");
 
     // Picture levels as the tuner library counts them: brightness 0..255 around a neutral
     // 128, contrast and saturation 0..511 with their ninth bits in E_CONTROL.
@@ -232,16 +236,17 @@ int commandStatus(CardStateFile& file)
     const std::uint32_t econtrol = reg(bt::E_CONTROL);
     const std::uint32_t ocontrol = reg(bt::O_CONTROL);
     const std::uint32_t contrastLo = reg(bt::CONTRAST_LO);
-    printLine("Contrast:", std::to_string(contrastLo + ((econtrol & 0x04) ? 256 : 0)) + " of 511 (CONTRAST_LO " +
-                               hex(contrastLo, 8) + ")");
+    printLine("Contrast:", std::to_string(contrastLo + ((econtrol & bt::CONTROL_CON_MSB) ? 256 : 0)) +
+                               " of 511 (CONTRAST_LO " + hex(contrastLo, 8) + ")");
     const std::uint32_t satU = reg(bt::SAT_U_LO);
     const std::uint32_t satV = reg(bt::SAT_V_LO);
-    printLine("Saturation:", "U " + std::to_string(satU + ((econtrol & 0x02) ? 256 : 0)) + ", V " +
-                                 std::to_string(satV + ((econtrol & 0x01) ? 256 : 0)) + " of 511 (SAT_U_LO " +
-                                 hex(satU, 8) + ", SAT_V_LO " + hex(satV, 8) + ")");
-    printLine("Ninth bits:", "E_CONTROL " + hex(econtrol, 8) + " (contrast " + std::to_string((econtrol >> 2) & 1) +
-                                 ", sat U " + std::to_string((econtrol >> 1) & 1) + ", sat V " +
-                                 std::to_string(econtrol & 1) + "), O_CONTROL " + hex(ocontrol, 8));
+    printLine("Saturation:", "U " + std::to_string(satU + ((econtrol & bt::CONTROL_SAT_U_MSB) ? 256 : 0)) + ", V " +
+                                 std::to_string(satV + ((econtrol & bt::CONTROL_SAT_V_MSB) ? 256 : 0)) +
+                                 " of 511 (SAT_U_LO " + hex(satU, 8) + ", SAT_V_LO " + hex(satV, 8) + ")");
+    auto bit = [econtrol](std::uint32_t mask) { return std::string((econtrol & mask) ? "1" : "0"); };
+    printLine("Ninth bits:", "E_CONTROL " + hex(econtrol, 8) + " (contrast " + bit(bt::CONTROL_CON_MSB) + ", sat U " +
+                                 bit(bt::CONTROL_SAT_U_MSB) + ", sat V " + bit(bt::CONTROL_SAT_V_MSB) +
+                                 "), O_CONTROL " + hex(ocontrol, 8));
 
     const std::uint32_t evscale = reg(bt::E_VSCALE_HI);
     const std::uint32_t ovscale = reg(bt::O_VSCALE_HI);
@@ -301,7 +306,8 @@ int commandStatus(CardStateFile& file)
     const std::optional<std::uint8_t> last = chip.lastRemoteKey();
     remote += last ? "; last press " + hex(*last, 2) : std::string("; no press since reset");
     printLine("Remote:", remote);
-    const std::uint32_t mappings = chip.mappings();
+    // Programs that run now: a killed one is not counted.
+    const std::uint32_t mappings = file.liveMappers();
     printLine("Mapped by:", mappings == 0 ? std::string("no program")
                                           : std::to_string(mappings) + (mappings == 1 ? " program" : " programs"));
     return kExitOk;
@@ -410,7 +416,7 @@ int commandReset()
         return kExitNoCard;
     }
     VirtualChip(file->layout()).reset();
-    std::printf("Card reset: Bt878, registers 0, signal auto, tuner not programmed\n");
+    std::printf("Card reset: Bt878 with its power-on register values, signal auto, tuner not programmed\n");
     return kExitOk;
 }
 
