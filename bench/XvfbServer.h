@@ -3,14 +3,17 @@
 // does not start, it says so on standard error and ok() is false.
 #pragma once
 
-#include <cerrno>
+#include "platform/linux/UniqueFd.h"
+#include "tests/support/Process.h"
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 class XvfbServer
@@ -19,28 +22,26 @@ public:
     XvfbServer()
     {
         int fds[2];
-        if (pipe(fds) != 0) {
+        if (::pipe2(fds, 0) != 0) {
             return;
         }
-        m_pid = fork();
-        if (m_pid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
+        // Xvfb gets the end it writes the number to, and only that one.
+        const velora::posix::UniqueFd reader(fds[0]);
+        ::fcntl(reader.get(), F_SETFD, FD_CLOEXEC);
+        {
+            const velora::posix::UniqueFd writer(fds[1]);
+            m_server = velora::test::Process("Xvfb", {"-displayfd", std::to_string(writer.get()), "-screen", "0",
+                                                      "1280x1024x24", "-nolisten", "tcp"});
         }
-        close(fds[1]);
         std::string number;
-        pollfd wait{fds[0], POLLIN, 0};
-        while (poll(&wait, 1, 10000) > 0) {
+        pollfd wait{reader.get(), POLLIN, 0};
+        while (m_server.started() && poll(&wait, 1, 10000) > 0) {
             char c = 0;
-            if (read(fds[0], &c, 1) != 1 || c == '\n') {
+            if (read(reader.get(), &c, 1) != 1 || c == '\n') {
                 break;
             }
             number.push_back(c);
         }
-        close(fds[0]);
         if (number.empty()) {
             std::fputs("Xvfb did not start\n", stderr);
             return;
@@ -50,10 +51,8 @@ public:
     }
     ~XvfbServer()
     {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
+        m_server.signal(SIGTERM);
+        m_server.waitExit(std::chrono::seconds(10));
     }
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
@@ -61,6 +60,6 @@ public:
     bool ok() const { return !m_display.empty(); }
 
 private:
-    pid_t m_pid = -1;
+    velora::test::Process m_server;
     std::string m_display;
 };

@@ -3,6 +3,7 @@
 // object as a new process would, from a velora.ini of the usual size and from a sparse file
 // of 1 GiB. Median of several runs, in milliseconds; also the reads of the disk per start.
 #include "platform/linux/LinuxProfile.h"
+#include "tests/support/TempDir.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,8 +13,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -69,8 +68,8 @@ Start medianStart(const std::string& path, int runs)
 
 int main()
 {
-    const fs::path dir = fs::temp_directory_path() / ("bench-profile-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const velora::test::TempDir temp("bench-profile");
+    const fs::path& dir = temp.path();
     const std::string usual = (dir / "velora.ini").string();
     const std::string sparse = (dir / "sparse.ini").string();
     {
@@ -87,7 +86,6 @@ int main()
 
     const Start start = medianStart(usual, 21);
     const Start huge = medianStart(sparse, 5);
-    fs::remove_all(dir);
     std::printf("profile_read_keys_ms %.3f\n", start.ms);
     std::printf("profile_read_keys_file_reads %llu\n", static_cast<unsigned long long>(start.fileReads));
     std::printf("profile_read_keys_1gib_sparse_ms %.3f\n", huge.ms);

@@ -31,6 +31,7 @@
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -154,8 +155,8 @@ int main()
     if (!server.ok()) {
         return 1;
     }
-    char dirName[] = "/tmp/velora-bench-XXXXXX";
-    const std::string dir = mkdtemp(dirName);
+    const velora::test::TempDir temp("velora-bench");
+    const std::string dir = temp.path().string();
     setenv("VELORA_CARD", (dir + "/card").c_str(), 1);
     auto state = velora::virtualcard::CardStateFile::open(dir + "/card");
     if (!state) {
@@ -233,7 +234,5 @@ int main()
         std::fprintf(stderr, "remote_engine: %zu ticks, %zu keys\n", deviations.size(), latencies.size());
     }
     XCloseDisplay(window.display);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
     return status;
 }

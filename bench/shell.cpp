@@ -7,6 +7,7 @@
 #include "platform/Profile.h"
 #include "shell/Listing.h"
 #include "shell/ui/ShellPainter.h"
+#include "tests/support/TempDir.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -62,14 +63,14 @@ bool runQuietly(std::vector<std::string> args)
     return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-EntryList g_list;
+constinit EntryList g_list;
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const fs::path dir = fs::temp_directory_path() / ("bench-shell-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const velora::test::TempDir temp("bench-shell");
+    const fs::path& dir = temp.path();
     const char* patterns[] = {"clip%05d.mpg", "Photo %05d.JPG",      "song-%05d.mp3",     "NOTES%05d.TXT",
                               "main%05d.cpp", "archive_%05d.tar.gz", "Holiday.%05d.jpeg", "readme%05d"};
     for (int i = 0; i < velora::shell::kEntryCapacity; ++i) {
@@ -89,7 +90,6 @@ int main(int argc, char** argv)
     const double lsF = medianMs(21, [&] { ok = ok && runQuietly({"ls", "-f", dir.string()}); });
     const double ls = medianMs(21, [&] { ok = ok && runQuietly({"ls", dir.string()}); });
     system.directories.changeDirectory("/");
-    fs::remove_all(dir);
     if (!ok || g_list.count != velora::shell::kEntryCapacity) {
         std::fprintf(stderr, "bench_shell: listing failed (%d entries)\n", g_list.count);
         return 1;

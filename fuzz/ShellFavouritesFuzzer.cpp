@@ -7,7 +7,7 @@
 
 namespace {
 
-velora::shell::EntryList g_list;
+constinit velora::shell::EntryList g_list;
 
 void check(bool condition)
 {

@@ -85,8 +85,7 @@ bool CaptureCard::WriteRegister(std::uint32_t offset, std::uint32_t value)
 bool CaptureCard::WriteI2C(std::uint32_t address, std::uint32_t data)
 {
     WriteRegister(bt::INT_STAT, bt::INT_STAT_I2CDONE);
-    const std::uint32_t word = ((address & 0xFFu) << 24) | ((data & 0xFFFFu) << 8) | bt::I2C_WRITE3;
-    WriteRegister(bt::I2C, word);
+    WriteRegister(bt::I2C, bt::i2cWriteWord(address, data));
     m_clock.sleep(50);
     return true;
 }

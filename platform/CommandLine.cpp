@@ -1,4 +1,4 @@
-#include "platform/ProgramStarter.h"
+#include "platform/CommandLine.h"
 
 #include <utility>
 

@@ -1,5 +1,13 @@
 // The process's current directory and the listing of it, as the media shell moves through
 // the file system. Paths are plain byte strings, as the system gives them.
+//
+// Threads: the current directory belongs to the whole process, not to a thread.
+// changeDirectory changes it for every thread at once, and with it what every relative path
+// in the process names: data files, profile paths, programs started from the current folder.
+// So it is called from one thread only (the shell's), while no other thread works with
+// relative paths. currentDirectory and listCurrentDirectory may be called from any thread;
+// they read the directory that is current when they start, and a listing goes on in that
+// directory even if another thread changes the current one meanwhile.
 #pragma once
 
 #include <functional>

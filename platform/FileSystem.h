@@ -1,4 +1,8 @@
 // Reading the programs' plain-text data files.
+//
+// Threads: both operations may be called from any thread, also at the same time; they keep
+// no state between calls. A relative path is taken against the process's current directory
+// at the moment of the call, which another thread may change (see Directories.h).
 #pragma once
 
 #include <optional>

@@ -3,6 +3,12 @@
 // The card access code binds to the driver library at run time, by name, and resolves its
 // entry points one by one. This interface is the whole of what it needs from the system's
 // dynamic loader, so that tests can hand it a fake driver without any file on disk.
+//
+// Threads: every operation may be called from any thread. The loader counts loads, so two
+// threads may load and unload the same library independently. What it cannot guard is the
+// library's own code: unload must not run while another thread calls an entry point of that
+// library or may still call one. The caller orders that (the remote daemon replaces its card
+// only while the sampling timer is stopped).
 #pragma once
 
 namespace velora::platform {

@@ -1,5 +1,8 @@
 // The drives of the machine as the media shell shows them: the mounted file systems that
 // hold the user's files (fixed disks) and optical discs, each by its mount point.
+//
+// Threads: drives() may be called from any thread, also at the same time; each call reads
+// the system's table anew and keeps nothing.
 #pragma once
 
 #include <string>

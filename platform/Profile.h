@@ -16,6 +16,11 @@
 // A path without any directory names a file in the per-user configuration folder
 // ($XDG_CONFIG_HOME/velora, by default ~/.config/velora), which a write creates when
 // needed; any other path is used as it is, relative to the current directory.
+//
+// Threads: every operation may be called from any thread, also at the same time. A read
+// sees one whole version of the file, the one before or the one after a write that runs
+// meanwhile; writers in threads and in other processes take turns. A relative path names a
+// file in the process's current directory at the moment of the call (see Directories.h).
 #pragma once
 
 #include <cstddef>

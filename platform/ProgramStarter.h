@@ -1,9 +1,12 @@
 // Starting other programs from a command line, as a macro's "&...&" command does.
+//
+// Threads: start may be called from any thread, also at the same time (macros play on the
+// remote daemon's timer threads); it returns without waiting for the program. A program name
+// found in the current folder is looked up in the process's current directory at the moment
+// of the call (see Directories.h).
 #pragma once
 
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace velora::platform {
 
@@ -19,9 +22,5 @@ public:
     // that have nothing to say about it may ignore the result.
     virtual bool start(std::string_view commandLine) = 0;
 };
-
-// Splits a command line into words at blanks; double quotes group blanks into a word and
-// are removed ("a \"b c\" d" gives a, b c, d). Empty quotes give an empty word.
-std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
 } // namespace velora::platform

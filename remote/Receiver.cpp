@@ -1,6 +1,7 @@
 #include "remote/Receiver.h"
 
 #include "hw/BtRegisters.h"
+#include "hw/IrCodes.h"
 
 namespace velora::remote {
 namespace {

@@ -1,6 +1,8 @@
-// The remote control's keys: their identifiers, the names macro files use, and the codes
-// the card's infrared receiver puts on the low byte of GPIO_DATA.
+// The remote control's keys: their identifiers and the names macro files use. The codes the
+// card's infrared receiver puts on the low byte of GPIO_DATA are in hw/IrCodes.h.
 #pragma once
+
+#include "hw/IrCodes.h"
 
 #include <cstdint>
 #include <optional>
@@ -31,21 +33,6 @@ inline constexpr RemoteKey Down = 26;
 
 // The names of the 32 keys in macro files, by RemoteKey; compared byte for byte.
 extern const char* const KeyNameTable[kRemoteKeyCount];
-
-// One row of the receiver's code table: the code, its key and the key's name in the log.
-struct IrCode
-{
-    std::uint32_t code;
-    RemoteKey key;
-    const char* logName;
-};
-
-// The 31 codes the receiver produces; every key but "Power" has one.
-inline constexpr int kIrCodeCount = 31;
-extern const IrCode IrCodeTable[kIrCodeCount];
-
-// The row of a receiver code, or null when the code is not in the table.
-const IrCode* findIrCode(std::uint32_t code);
 
 // The key a macro file names, or nothing when the name is not a key's (case counts).
 std::optional<RemoteKey> findKeyName(std::string_view name);

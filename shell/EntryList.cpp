@@ -4,8 +4,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace velora::shell {
+
+const std::string& EntryList::folder() const
+{
+    static const std::string none;
+    return m_folder ? *m_folder : none;
+}
+
+void EntryList::setFolder(std::string path)
+{
+    if (m_folder) {
+        *m_folder = std::move(path);
+    } else {
+        m_folder = std::make_unique<std::string>(std::move(path));
+    }
+}
 
 void EntryList::clear()
 {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -30,9 +31,10 @@ inline constexpr int kEntryKindCount = 9;
 // Longest shown name and favourite target, in bytes.
 inline constexpr std::size_t kNameMax = 63;
 
+// Every field of an entry starts as zero bytes (see EntryList).
 struct ShellEntry
 {
-    EntryKind kind = EntryKind::OtherFile;
+    EntryKind kind = EntryKind::Directory;
     // The text shown: cut to kNameMax bytes (never inside a UTF-8 sequence) and, for a name
     // written in capitals only, prettified. NUL-terminated.
     char name[kNameMax + 1] = {};
@@ -50,11 +52,14 @@ struct ShellEntry
 inline constexpr std::int32_t kEntryCapacity = 16384;
 
 // Fixed storage, so that listing a directory allocates nothing. A list is large (several
-// megabytes): keep it in static storage or on the heap, never on the stack.
+// megabytes): keep it in static storage or on the heap, never on the stack. A new list is all
+// zero bytes and can be built at compile time, so that one declared constinit in static
+// storage goes to the zero-filled part of the program: it takes no room in the file and no
+// work at start-up, and its pages are only touched as entries are added.
 class EntryList
 {
 public:
-    EntryList() = default;
+    constexpr EntryList() = default;
     EntryList(const EntryList&) = delete;
     EntryList& operator=(const EntryList&) = delete;
 
@@ -65,7 +70,8 @@ public:
 
     // Where the list stands: the folder it was last listed from (the current directory as
     // read then), kept while the drives are shown, and whether the list shows that folder.
-    std::string folder;
+    const std::string& folder() const;
+    void setFolder(std::string path);
     bool showsFolder = false;
 
     ShellEntry& operator[](std::int32_t index) { return m_entries[static_cast<std::size_t>(index)]; }
@@ -105,6 +111,8 @@ private:
     std::array<SortKey, kEntryCapacity> m_sortKeys{};
     std::array<char, kStorageBytes> m_storage{};
     std::size_t m_storageUsed = 0;
+    // On the heap: an empty std::string is not all zero bytes.
+    std::unique_ptr<std::string> m_folder;
 };
 
 } // namespace velora::shell

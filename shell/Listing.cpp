@@ -82,7 +82,7 @@ bool ListDirectory(EntryList& list, ShellSystem& system)
     list.showsFolder = true;
     // A folder removed right after its listing keeps the path it was entered by.
     if (std::string here = system.directories.currentDirectory(); !here.empty()) {
-        list.folder = std::move(here);
+        list.setFolder(std::move(here));
     }
     return true;
 }
@@ -91,7 +91,7 @@ void ListDrives(EntryList& list, ShellSystem& system)
 {
     std::string current = system.directories.currentDirectory();
     if (current.empty()) {
-        current = list.folder; // removed since: the drive that held it
+        current = list.folder(); // removed since: the drive that held it
     }
     list.clear();
     list.top = 0;

@@ -58,7 +58,7 @@ bool leaveRemovedFolder(EntryList& list, ShellSystem& system)
         return false;
     }
     const std::string root = "/";
-    for (std::string path = parentOf(list.folder);; path = parentOf(path)) {
+    for (std::string path = parentOf(list.folder());; path = parentOf(path)) {
         const bool atRoot = path.empty() || path == root;
         if (system.directories.changeDirectory(atRoot ? root : path) && listFromTop(list, system)) {
             return true;
@@ -79,10 +79,27 @@ KeyOutcome listAfterMove(EntryList& list, ShellSystem& system, bool moved)
     if (listFromTop(list, system)) {
         return replaced;
     }
-    if (moved && !list.folder.empty() && system.directories.changeDirectory(list.folder) && listFromTop(list, system)) {
+    if (moved && !list.folder().empty() && system.directories.changeDirectory(list.folder()) &&
+        listFromTop(list, system)) {
         return replaced;
     }
     return leaveRemovedFolder(list, system) ? replaced : KeyOutcome{};
+}
+
+// Keeps the highlight visible: scrolls up to it when it went above the first row, and down
+// to it when it went below the last row drawn.
+void scrollUpToSelected(EntryList& list)
+{
+    if (list.selected < list.top) {
+        list.top = list.selected;
+    }
+}
+
+void scrollDownToSelected(EntryList& list)
+{
+    if (list.selected >= list.top + list.rowsShown) {
+        list.top = list.selected - list.rowsShown + 1;
+    }
 }
 
 } // namespace
@@ -115,7 +132,7 @@ KeyOutcome OpenSelectedEntry(EntryList& list, ShellSystem& system)
     const bool moved = system.directories.changeDirectory(destination);
     KeyOutcome outcome = listAfterMove(list, system, moved);
     const std::size_t slash = left.rfind('/');
-    if (moved && slash != std::string::npos && slash + 1 < left.size() && list.folder != left) {
+    if (moved && slash != std::string::npos && slash + 1 < left.size() && list.folder() != left) {
         const std::string_view leftName = std::string_view(left).substr(slash + 1);
         for (std::int32_t i = 0; i < list.count; ++i) {
             if (list[i].realName == leftName) {
@@ -144,17 +161,13 @@ KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system)
         if (list.selected > 0) {
             --list.selected;
         }
-        if (list.selected < list.top) {
-            list.top = list.selected;
-        }
+        scrollUpToSelected(list);
         return moved;
     case ShellKey::Down:
         if (list.selected < list.count - 1) {
             ++list.selected;
         }
-        if (list.selected >= list.top + list.rowsShown) {
-            list.top = list.selected - list.rowsShown + 1;
-        }
+        scrollDownToSelected(list);
         return moved;
     case ShellKey::PageUp:
         list.selected = std::max(0, list.selected - list.rowsShown);
@@ -170,12 +183,8 @@ KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system)
         if (list.selected < 0) {
             list.selected = 0;
         }
-        if (list.selected < list.top) {
-            list.top = list.selected;
-        }
-        if (list.selected >= list.top + list.rowsShown) {
-            list.top = list.selected - list.rowsShown + 1;
-        }
+        scrollUpToSelected(list);
+        scrollDownToSelected(list);
         if (list.top < 0) {
             list.top = 0;
         }

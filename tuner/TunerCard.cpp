@@ -9,6 +9,11 @@ constexpr std::uint32_t kContrastNinthBit = bt::CONTROL_CON_MSB;
 constexpr std::uint32_t kSaturationNinthBits = bt::CONTROL_SAT_U_MSB | bt::CONTROL_SAT_V_MSB;
 constexpr std::uint32_t kSaturationUNinthBit = bt::CONTROL_SAT_U_MSB;
 
+// What the resolution set-ups write besides the interlace bit: the vertical delay of both, and
+// the high resolution's SCLOOP value.
+constexpr std::uint32_t kResolutionVdelay = 0x20;
+constexpr std::uint32_t kHighResolutionScloop = 0xCC;
+
 // Signed 32-bit arithmetic that wraps instead of overflowing, as the chip-side arithmetic
 // of the tuner divider always has.
 std::int32_t wrap32(std::int64_t value)
@@ -39,7 +44,7 @@ std::int32_t TunerCard::GetBrightnessLevel()
     if (!ReadRegister(bt::BRIGHT, value)) {
         return 0;
     }
-    return static_cast<std::int8_t>(static_cast<std::uint8_t>(value & 0xFFu)) + 128;
+    return bt::brightnessLevel(value);
 }
 
 std::int32_t TunerCard::setNinthBitLevel(std::int32_t level, std::uint32_t ninthBits, std::uint32_t firstLow,
@@ -72,8 +77,8 @@ std::int32_t TunerCard::getNinthBitLevel(std::uint32_t low, std::uint32_t ninthB
     if (!ReadRegister(low, value) || !ReadRegister(bt::E_CONTROL, control)) {
         return 0;
     }
-    const auto level = static_cast<std::int32_t>(value);
-    return (control & ninthBit) != 0 ? wrap32(std::int64_t{level} + 256) : level;
+    // Past 0x7FFFFFFF the sum wraps round as a signed 32-bit value.
+    return static_cast<std::int32_t>(bt::ninthBitLevel(value, control, ninthBit));
 }
 
 std::int32_t TunerCard::SetContrastLevel(std::int32_t level)
@@ -103,8 +108,8 @@ bool TunerCard::writeResolution(std::uint32_t vscale, std::uint32_t scloop)
     WriteRegister(bt::O_VSCALE_HI, vscale);
     WriteRegister(bt::E_SCLOOP, scloop);
     WriteRegister(bt::O_SCLOOP, scloop);
-    WriteRegister(bt::E_VDELAY_LO, 0x20);
-    return WriteRegister(bt::O_VDELAY_LO, 0x20);
+    WriteRegister(bt::E_VDELAY_LO, kResolutionVdelay);
+    return WriteRegister(bt::O_VDELAY_LO, kResolutionVdelay);
 }
 
 bool TunerCard::SetLowResolution()
@@ -114,7 +119,7 @@ bool TunerCard::SetLowResolution()
 
 bool TunerCard::SetHighResolution()
 {
-    return writeResolution(bt::VSCALE_HI_INT, 0xCC);
+    return writeResolution(bt::VSCALE_HI_INT, kHighResolutionScloop);
 }
 
 bool TunerCard::SetFrequency(std::int32_t frequency)
@@ -146,8 +151,7 @@ bool TunerCard::HasSync()
     if (!ReadRegister(bt::DSTATUS, status)) {
         return false;
     }
-    const std::uint32_t locked = bt::DSTATUS_PRES | bt::DSTATUS_HLOC;
-    return (status & locked) == locked;
+    return (status & bt::DSTATUS_LOCKED) == bt::DSTATUS_LOCKED;
 }
 
 } // namespace velora

@@ -1,10 +1,10 @@
 #include "config/linux/LinuxDataFolders.h"
 
-#include <algorithm>
+#include "platform/linux/DirectoryWalk.h"
+
 #include <optional>
 #include <utility>
 
-#include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -18,30 +18,6 @@ bool isFolder(const std::string& path)
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool isRegularFile(const std::string& path)
-{
-    struct stat info
-    {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// Calls visit with the name of every entry of a folder but "." and "..", with whether the
-// entry type (d_type) is known to be a regular file, a folder, or must be looked up.
-template <typename Visit> void forEachEntry(const std::string& folder, Visit visit)
-{
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        return;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") {
-            visit(std::string(name), entry->d_type);
-        }
-    }
-    closedir(dir);
-}
-
 std::optional<std::string> findFolder(const std::string& base, std::string_view name)
 {
     const std::string exact = base + "/" + std::string(name);
@@ -50,13 +26,12 @@ std::optional<std::string> findFolder(const std::string& base, std::string_view 
     }
     std::optional<std::string> found;
     const std::string wanted(name);
-    forEachEntry(base, [&](std::string entry, unsigned char type) {
-        if (strcasecmp(entry.c_str(), wanted.c_str()) != 0 || (found && *found <= entry)) {
-            return;
+    posix::walkDirectory(base, [&](const posix::DirectoryEntry& entry) {
+        if (strcasecmp(entry.cName(), wanted.c_str()) == 0 && (!found || entry.name() < *found) &&
+            entry.isDirectory()) {
+            found = std::string(entry.name());
         }
-        if (type == DT_DIR || ((type == DT_LNK || type == DT_UNKNOWN) && isFolder(base + "/" + entry))) {
-            found = std::move(entry);
-        }
+        return true;
     });
     if (!found) {
         return std::nullopt;
@@ -80,10 +55,11 @@ std::vector<std::string> LinuxDataFolders::fileNames(std::string_view folder)
     if (!path) {
         return names;
     }
-    forEachEntry(*path, [&](std::string entry, unsigned char type) {
-        if (type == DT_REG || ((type == DT_LNK || type == DT_UNKNOWN) && isRegularFile(*path + "/" + entry))) {
-            names.push_back(std::move(entry));
+    posix::walkDirectory(*path, [&](const posix::DirectoryEntry& entry) {
+        if (entry.isRegularFile()) {
+            names.emplace_back(entry.name());
         }
+        return true;
     });
     return names;
 }

@@ -1,5 +1,7 @@
 #include "config/linux/V4l2CaptureDrivers.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -7,7 +9,6 @@
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace velora::config {
 
@@ -30,16 +31,15 @@ std::optional<std::string> V4l2CaptureDrivers::description(int index)
         return std::nullopt;
     }
     const std::string path = m_prefix + std::to_string(index);
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    const posix::UniqueFd device(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!device.valid()) {
         return std::nullopt;
     }
     v4l2_capability caps{};
     int result = 0;
     do {
-        result = ioctl(fd, VIDIOC_QUERYCAP, &caps);
+        result = ioctl(device.get(), VIDIOC_QUERYCAP, &caps);
     } while (result != 0 && errno == EINTR);
-    close(fd);
     if (result != 0) {
         return std::nullopt;
     }

@@ -17,6 +17,7 @@
 
 #include "drivers/pci/SysfsPci.h"
 #include "hw/BtRegisters.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <algorithm>
 #include <iterator>
@@ -25,7 +26,6 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -45,41 +45,27 @@ pthread_rwlock_t g_lock = PTHREAD_RWLOCK_INITIALIZER;
 volatile std::uint32_t* g_window = nullptr;
 pci::DeviceValues g_mapped;
 
-class SharedLock
+// Holds g_lock for the life of the object: shared with rdlock, exclusively with wrlock.
+template <int (*Take)(pthread_rwlock_t*)> class WindowLock
 {
 public:
-    SharedLock() : m_held(::pthread_rwlock_rdlock(&g_lock) == 0) {}
-    ~SharedLock()
+    WindowLock() : m_held(Take(&g_lock) == 0) {}
+    ~WindowLock()
     {
         if (m_held) {
             ::pthread_rwlock_unlock(&g_lock);
         }
     }
-    SharedLock(const SharedLock&) = delete;
-    SharedLock& operator=(const SharedLock&) = delete;
+    WindowLock(const WindowLock&) = delete;
+    WindowLock& operator=(const WindowLock&) = delete;
     bool held() const { return m_held; }
 
 private:
     bool m_held;
 };
 
-class ExclusiveLock
-{
-public:
-    ExclusiveLock() : m_held(::pthread_rwlock_wrlock(&g_lock) == 0) {}
-    ~ExclusiveLock()
-    {
-        if (m_held) {
-            ::pthread_rwlock_unlock(&g_lock);
-        }
-    }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-    bool held() const { return m_held; }
-
-private:
-    bool m_held;
-};
+using SharedLock = WindowLock<pthread_rwlock_rdlock>;
+using ExclusiveLock = WindowLock<pthread_rwlock_wrlock>;
 
 bool inWindow(std::uint32_t offset)
 {
@@ -102,8 +88,9 @@ volatile std::uint32_t* mapWindow(const pci::PciAddress& address)
         return nullptr;
     }
     const std::string path = folder + "/resource0";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+    // The mapping stays valid without the descriptor, which goes at the end of this function.
+    const velora::posix::UniqueFd resource(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    if (!resource.valid()) {
         return nullptr;
     }
     // sysfs gives resource0 the size of the chip's window. A shorter file would raise SIGBUS
@@ -111,10 +98,9 @@ volatile std::uint32_t* mapWindow(const pci::PciAddress& address)
     struct stat status
     {};
     void* window = MAP_FAILED;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= off_t{bt::kWindowSize}) {
-        window = ::mmap(nullptr, bt::kWindowSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (::fstat(resource.get(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= off_t{bt::kWindowSize}) {
+        window = ::mmap(nullptr, bt::kWindowSize, PROT_READ | PROT_WRITE, MAP_SHARED, resource.get(), 0);
     }
-    ::close(fd); // the mapping stays valid without the descriptor
     return window == MAP_FAILED ? nullptr : static_cast<volatile std::uint32_t*>(window);
 }
 

@@ -1,11 +1,10 @@
 #include "drivers/pci/SysfsPci.h"
 
+#include "platform/linux/DirectoryWalk.h"
+#include "platform/linux/FileIo.h"
+
 #include <cstdio>
 #include <cstdlib>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace velora::pci {
 namespace {
@@ -114,42 +113,32 @@ std::string deviceFolder(const std::string& root, const PciAddress& address)
 
 std::optional<std::uint32_t> readId(const std::string& folder, const char* file)
 {
-    const std::string path = folder + "/" + file;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // A text as long as the cap is longer than any id file holds.
+    constexpr std::size_t kCap = 32;
+    const std::optional<std::string> text = posix::readRegularFile(folder + "/" + file, kCap);
+    if (!text || text->empty() || text->size() >= kCap) {
         return std::nullopt;
     }
-    char text[32];
-    const ssize_t length = ::read(fd, text, sizeof text);
-    ::close(fd);
-    // A full buffer means a longer text than any id file holds.
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof text) {
-        return std::nullopt;
-    }
-    return parseId(std::string_view(text, static_cast<std::size_t>(length)));
+    return parseId(*text);
 }
 
 std::optional<PciAddress> findDevice(const std::string& root, std::uint32_t vendor, std::uint32_t device)
 {
     const std::string devices = root + "/bus/pci/devices";
-    DIR* folder = ::opendir(devices.c_str());
-    if (folder == nullptr) {
-        return std::nullopt;
-    }
     // The folder lists devices in no particular order; the lowest address is taken so that the
     // same card is found every time when several are fitted.
     std::optional<PciAddress> found;
-    while (const dirent* entry = ::readdir(folder)) {
-        const auto address = parseFolderName(entry->d_name);
+    posix::walkDirectory(devices, [&](const posix::DirectoryEntry& entry) {
+        const auto address = parseFolderName(entry.name());
         if (!address || (found && *found < *address)) {
-            continue;
+            return true;
         }
-        const std::string path = devices + "/" + entry->d_name;
+        const std::string path = devices + "/" + std::string(entry.name());
         if (readId(path, "vendor") == vendor && readId(path, "device") == device) {
             found = address;
         }
-    }
-    ::closedir(folder);
+        return true;
+    });
     return found;
 }
 

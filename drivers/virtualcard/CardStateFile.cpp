@@ -1,38 +1,21 @@
 #include "drivers/virtualcard/CardStateFile.h"
 
-#include "hw/BtRegisters.h"
+#include "platform/linux/FileIo.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include <fcntl.h>
-#include <linux/futex.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <time.h>
 #include <unistd.h>
-
-#if defined(__SANITIZE_THREAD__)
-#define VELORA_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VELORA_THREAD_SANITIZER 1
-#endif
-#endif
-#ifdef VELORA_THREAD_SANITIZER
-#include <sanitizer/tsan_interface.h>
-#endif
 
 namespace velora::virtualcard {
 
@@ -51,11 +34,6 @@ constexpr std::size_t kCarriedState = kFirstVersionSize - offsetof(CardStateLayo
 // The mapper marks: one-byte locks far beyond the end of the file, where no data lies.
 constexpr off_t kMapperMarkBase = off_t{1} << 30;
 
-// How long CardLock waits before it looks at the owner again, and how long a lock may stay in
-// one hand before it counts as stuck. The state behind the lock is held for microseconds.
-constexpr std::chrono::milliseconds kLockLook{100};
-constexpr std::chrono::milliseconds kLockStuck{3000};
-
 void setError(std::string* error, const std::string& text)
 {
     if (error) {
@@ -67,26 +45,6 @@ std::string describeErrno(const std::string& what, int err)
 {
     return what + ": " + std::strerror(err);
 }
-
-// Closes a descriptor on every path unless it is released.
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 // Holds the file's flock while the file is checked and perhaps initialised or replaced.
 class FileLock
@@ -123,9 +81,8 @@ bool layoutIsValid(const CardStateLayout& layout)
 // The kernel's id of this boot; empty where it cannot be read.
 std::string currentBootId()
 {
-    std::ifstream in("/proc/sys/kernel/random/boot_id");
-    std::string id;
-    std::getline(in, id);
+    const std::optional<std::string> text = posix::readRegularFile("/proc/sys/kernel/random/boot_id", kBootIdSize + 1);
+    const std::string id = text ? text->substr(0, text->find('\n')) : std::string();
     return id.size() < kBootIdSize ? id : std::string();
 }
 
@@ -140,56 +97,6 @@ void setBootId(CardStateLayout& layout, const std::string& boot)
 bool fromThisBoot(const CardStateLayout& layout, const std::string& boot)
 {
     return boot.empty() || std::strncmp(layout.bootId, boot.c_str(), sizeof layout.bootId) == 0;
-}
-
-void initialiseLock(pthread_mutex_t& mutex)
-{
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
-    pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
-    pthread_mutex_init(&mutex, &attr);
-    pthread_mutexattr_destroy(&attr);
-}
-
-// Wakes every process that sleeps on the lock word, so that it looks at the word again.
-void wakeLockWaiters(CardStateLayout& layout)
-{
-    ::syscall(SYS_futex, &lockWord(layout), FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
-}
-
-// Starts a fresh, free lock over whatever the old one held, and wakes its sleepers.
-void replaceLock(CardStateLayout& layout)
-{
-    initialiseLock(layout.lock);
-    wakeLockWaiters(layout);
-}
-
-// Does what the kernel does when the owner of a robust lock dies: marks the word owner-died,
-// keeping its waiters bit, and wakes the waiters; the next one to try takes the lock over.
-// Nothing happens when the word no longer holds what was seen.
-void markOwnerDead(CardStateLayout& layout, int seen)
-{
-    int expected = seen;
-    if (std::atomic_ref<int>(lockWord(layout))
-            .compare_exchange_strong(expected, (seen & FUTEX_WAITERS) | FUTEX_OWNER_DIED)) {
-        wakeLockWaiters(layout);
-    }
-}
-
-bool threadExists(pid_t tid)
-{
-    return ::kill(tid, 0) == 0 || errno == EPERM;
-}
-
-timespec realtimeAfter(std::chrono::milliseconds wait)
-{
-    timespec at{};
-    clock_gettime(CLOCK_REALTIME, &at);
-    const long long nanoseconds = at.tv_nsec + static_cast<long long>(wait.count()) * 1'000'000;
-    at.tv_sec += static_cast<time_t>(nanoseconds / 1'000'000'000);
-    at.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-    return at;
 }
 
 std::unique_ptr<CardStateLayout> freshLayout(const std::string& boot)
@@ -221,23 +128,6 @@ std::unique_ptr<CardStateLayout> replacementFor(int fd, off_t size, const std::s
     return layout;
 }
 
-bool writeAll(int fd, const void* data, std::size_t size)
-{
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // Writes a complete state file beside path and puts it in place: over the file there when
 // replace is set, else only where there is none (false with errno EEXIST when one appeared
 // meanwhile). On failure *reason says why and nothing is left behind.
@@ -246,12 +136,11 @@ bool placeNewFile(const std::string& path, const CardStateLayout& content, bool 
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     std::string temporary = (slash == std::string::npos ? "./" : folder) + ".velora-card-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
+    const posix::UniqueFd file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!file.valid()) {
         reason = describeErrno("no new file can be made in " + folder, errno);
         return false;
     }
-    UniqueFd closer(fd);
     auto fail = [&](const std::string& what) {
         const int err = errno;
         reason = describeErrno(what, err);
@@ -259,7 +148,8 @@ bool placeNewFile(const std::string& path, const CardStateLayout& content, bool 
         errno = err;
         return false;
     };
-    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, &content, sizeof content)) {
+    const std::string_view bytes(reinterpret_cast<const char*>(&content), sizeof content);
+    if (::fchmod(file.get(), 0600) != 0 || !posix::writeAll(file.get(), bytes)) {
         return fail("cannot write " + temporary);
     }
     if (replace) {
@@ -296,80 +186,6 @@ struct flock mapperMark(std::uint32_t index)
 
 } // namespace
 
-void initialiseLayout(CardStateLayout& layout)
-{
-    std::memset(&layout, 0, sizeof layout);
-    layout.version = kStateVersion;
-    layout.size = kFileSize;
-    layout.chipId = bt::kBt878;
-    layout.signalMode = 0;
-    layout.remoteKey = kNoRemoteKey;
-    for (const bt::RegisterValue& reg : bt::kPowerOnValues) {
-        layout.registers[reg.offset / 4] = reg.value;
-    }
-    initialiseLock(layout.lock);
-
-    // The magic goes in last: a layout is valid only once everything else is in place.
-    __atomic_store_n(&layout.magic, kStateMagic, __ATOMIC_RELEASE);
-}
-
-CardLock::CardLock(CardStateLayout& layout) : m_layout(layout)
-{
-    const int self = static_cast<int>(::syscall(SYS_gettid));
-    int seen = 0;
-    auto seenSince = std::chrono::steady_clock::now();
-    bool replaced = false;
-    for (;;) {
-        const timespec until = realtimeAfter(kLockLook);
-        int rc = pthread_mutex_timedlock(&m_layout.lock, &until);
-        if (rc == EOWNERDEAD) {
-#ifdef VELORA_THREAD_SANITIZER
-            // ThreadSanitizer sees a lock taken over from a dead owner only through
-            // pthread_mutex_lock and pthread_mutex_trylock; tell it of this one.
-            __tsan_mutex_pre_lock(&m_layout.lock, __tsan_mutex_try_lock);
-            __tsan_mutex_post_lock(&m_layout.lock, __tsan_mutex_try_lock, 0);
-#endif
-            pthread_mutex_consistent(&m_layout.lock);
-            rc = 0;
-        }
-        if (rc == 0) {
-            m_held = true;
-            return;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (rc == ETIMEDOUT) {
-            const int word = std::atomic_ref<int>(lockWord(m_layout)).load();
-            if (word != seen) {
-                seen = word;
-                seenSince = now;
-            }
-            const int owner = word & FUTEX_TID_MASK;
-            if (word != 0 && (owner == 0 || owner == self || !threadExists(owner))) {
-                markOwnerDead(m_layout, word);
-                continue;
-            }
-            if (now - seenSince < kLockStuck) {
-                continue;
-            }
-        }
-        // Unusable, or in one hand for far longer than anyone holds it: start a fresh lock.
-        if (replaced) {
-            return;
-        }
-        replaced = true;
-        replaceLock(m_layout);
-        seen = 0;
-        seenSince = now;
-    }
-}
-
-CardLock::~CardLock()
-{
-    if (m_held) {
-        pthread_mutex_unlock(&m_layout.lock);
-    }
-}
-
 std::unique_ptr<CardStateFile> CardStateFile::open(const std::string& path, std::string* error)
 {
     if (path.empty()) {
@@ -382,8 +198,8 @@ std::unique_ptr<CardStateFile> CardStateFile::open(const std::string& path, std:
     // other processes doing the same at the same time.
     for (int round = 0; round < 8; ++round) {
         // O_NOFOLLOW keeps a planted symbolic link from redirecting the writes.
-        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-        if (fd.get() < 0) {
+        posix::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd.valid()) {
             if (errno != ENOENT) {
                 setError(error, describeErrno("cannot open " + path, errno));
                 return nullptr;
@@ -455,7 +271,7 @@ std::unique_ptr<CardStateFile> CardStateFile::open(const std::string& path, std:
             layout->unused = 0;
             setBootId(*layout, boot);
         }
-        return std::unique_ptr<CardStateFile>(new CardStateFile(path, layout, fd.release(), initialised));
+        return std::unique_ptr<CardStateFile>(new CardStateFile(path, layout, std::move(fd), initialised));
     }
     setError(error, path + " was replaced again and again while it was being opened");
     return nullptr;
@@ -474,22 +290,20 @@ std::string CardStateFile::defaultPath()
     return "/tmp/velora-card-" + std::to_string(::getuid());
 }
 
-CardStateFile::CardStateFile(std::string path, CardStateLayout* layout, int fd, bool initialised)
-    : m_path(std::move(path)), m_layout(layout), m_fd(fd), m_initialised(initialised)
+CardStateFile::CardStateFile(std::string path, CardStateLayout* layout, posix::UniqueFd fd, bool initialised)
+    : m_path(std::move(path)), m_layout(layout), m_fd(std::move(fd)), m_initialised(initialised)
 {}
 
 CardStateFile::~CardStateFile()
 {
     ::munmap(m_layout, kFileSize);
-    // Closing the file drops this object's mapper mark.
-    ::close(m_fd);
 }
 
 bool CardStateFile::markAsMapper()
 {
     for (std::uint32_t index = 0; index < kMapperMarks; ++index) {
         struct flock mark = mapperMark(index);
-        if (::fcntl(m_fd, F_OFD_SETLK, &mark) == 0) {
+        if (::fcntl(m_fd.get(), F_OFD_SETLK, &mark) == 0) {
             return true;
         }
     }
@@ -501,7 +315,7 @@ std::uint32_t CardStateFile::liveMappers() const
     std::uint32_t count = 0;
     for (std::uint32_t index = 0; index < kMapperMarks; ++index) {
         struct flock mark = mapperMark(index);
-        if (::fcntl(m_fd, F_OFD_GETLK, &mark) == 0 && mark.l_type != F_UNLCK) {
+        if (::fcntl(m_fd.get(), F_OFD_GETLK, &mark) == 0 && mark.l_type != F_UNLCK) {
             ++count;
         }
     }

@@ -50,6 +50,10 @@ constexpr std::int64_t kStationsHz[] = {
 };
 constexpr std::int64_t kLockRangeHz = 100'000;
 
+// The first data byte of a transfer to a tuner module tells a divider (bit 7 clear) from a
+// control byte and its band byte (bit 7 set).
+constexpr std::uint32_t kTunerControlByte = 0x80;
+
 // Write addresses at which tuner modules answer.
 bool isTunerAddress(std::uint32_t address)
 {
@@ -79,7 +83,7 @@ std::uint32_t VirtualChip::readRegister(std::uint32_t offset) const
         return 0;
     }
     if (offset == bt::DSTATUS) {
-        return hasSync() ? (bt::DSTATUS_PRES | bt::DSTATUS_HLOC) : 0;
+        return hasSync() ? bt::DSTATUS_LOCKED : 0;
     }
     return load(m_layout.registers[registerIndex(offset)]);
 }
@@ -111,7 +115,7 @@ void VirtualChip::sendI2c(std::uint32_t word)
     CardLock lock(m_layout);
     store(m_layout.registers[registerIndex(bt::I2C)], word);
     // Only a three-byte write starts a transfer; other values are line states and settings.
-    if ((word & 0xFF) != bt::I2C_WRITE3) {
+    if ((word & bt::I2C_CONTROL) != bt::I2C_WRITE3) {
         return;
     }
 
@@ -122,13 +126,13 @@ void VirtualChip::sendI2c(std::uint32_t word)
     std::atomic_ref<std::uint64_t>(record.timeMs).store(monotonicMs(), std::memory_order_release);
     store(m_layout.transferCount, count + 1);
 
-    const std::uint32_t address = word >> 24;
-    const std::uint32_t high = (word >> 16) & 0xFF;
-    const std::uint32_t low = (word >> 8) & 0xFF;
+    const std::uint32_t address = bt::i2cAddress(word);
+    const std::uint32_t high = bt::i2cFirstByte(word);
+    const std::uint32_t low = bt::i2cSecondByte(word);
     if (isTunerAddress(address)) {
         store(m_layout.tunerAddress, address);
         std::uint32_t flags = load(m_layout.tunerFlags);
-        if ((high & 0x80) == 0) {
+        if ((high & kTunerControlByte) == 0) {
             const std::uint32_t divider = (high << 8) | low;
             const std::int64_t frequency = dividerToFrequencyHz(divider);
             store(m_layout.tunerDivider, divider);
@@ -230,13 +234,13 @@ void VirtualChip::replaceGpioLowByte(std::uint8_t value)
     std::atomic_ref<std::uint32_t> gpio(m_layout.registers[registerIndex(bt::GPIO_DATA)]);
     std::uint32_t current = gpio.load(std::memory_order_acquire);
     // A compare-and-swap keeps the upper bits that another process may change meanwhile.
-    while (!gpio.compare_exchange_weak(current, (current & ~0xFFu) | value, std::memory_order_acq_rel)) {
+    while (!gpio.compare_exchange_weak(current, (current & ~bt::GPIO_REMOTE_CODE) | value, std::memory_order_acq_rel)) {
     }
 }
 
 void VirtualChip::pressKey(std::uint8_t code, const Sleeper& sleep)
 {
-    if ((readRegister(bt::GPIO_DATA) & 0xFF) == code) {
+    if ((readRegister(bt::GPIO_DATA) & bt::GPIO_REMOTE_CODE) == code) {
         replaceGpioLowByte(0x00);
         if (sleep) {
             sleep(kRepeatGap);

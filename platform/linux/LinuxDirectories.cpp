@@ -1,9 +1,9 @@
 #include "platform/Directories.h"
 
+#include "platform/linux/DirectoryWalk.h"
+
 #include <cerrno>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,31 +46,14 @@ public:
 
     bool listCurrentDirectory(const ItemSink& sink) override
     {
-        DIR* dir = opendir(".");
-        if (dir == nullptr) {
-            return false;
-        }
         const bool root = isFileSystemRoot();
-        const int fd = dirfd(dir);
-        while (const dirent* item = readdir(dir)) {
-            const std::string_view name(item->d_name);
-            if (root && name == "..") {
-                continue;
-            }
-            bool isDirectory = item->d_type == DT_DIR;
-            // Only links and file systems that do not fill d_type cost a stat; a link counts
-            // as what it leads to, so that a linked directory can be entered.
-            if (item->d_type == DT_LNK || item->d_type == DT_UNKNOWN) {
-                struct stat info
-                {};
-                isDirectory = fstatat(fd, item->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
-            }
-            if (!sink(name, isDirectory)) {
-                break;
-            }
-        }
-        closedir(dir);
-        return true;
+        return posix::walkDirectory(
+            ".",
+            [&](const posix::DirectoryEntry& item) {
+                // A link counts as what it leads to, so that a linked directory can be entered.
+                return (root && item.name() == "..") || sink(item.name(), item.isDirectory());
+            },
+            posix::DotEntries::Include);
     }
 };
 

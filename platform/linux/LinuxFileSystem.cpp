@@ -1,14 +1,12 @@
 #include "platform/FileSystem.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <strings.h>
-#include <vector>
+#include "platform/linux/DirectoryWalk.h"
+#include "platform/linux/FileIo.h"
+#include "platform/linux/PathParts.h"
 
-#include <dirent.h>
-#include <fcntl.h>
+#include <strings.h>
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace velora::platform {
 namespace {
@@ -27,21 +25,14 @@ bool exists(const std::string& path)
 // byte order when several do, so that the choice does not depend on the folder's order.
 std::optional<std::string> findEntryIgnoringCase(const std::string& folder, const std::string& name)
 {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) {
-        return std::nullopt;
-    }
-    std::vector<std::string> matches;
-    while (const dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-            matches.emplace_back(entry->d_name);
+    std::optional<std::string> first;
+    posix::walkDirectory(folder.empty() ? "." : folder, [&](const posix::DirectoryEntry& entry) {
+        if (strcasecmp(entry.cName(), name.c_str()) == 0 && (!first || entry.name() < *first)) {
+            first = std::string(entry.name());
         }
-    }
-    closedir(dir);
-    if (matches.empty()) {
-        return std::nullopt;
-    }
-    return *std::min_element(matches.begin(), matches.end());
+        return true;
+    });
+    return first;
 }
 
 class LinuxFileSystem final : public FileSystem
@@ -56,14 +47,7 @@ public:
             return path;
         }
         std::string resolved = path.front() == '/' ? "/" : "";
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            std::size_t end = path.find('/', start);
-            if (end == std::string::npos) {
-                end = path.size();
-            }
-            const std::string component = path.substr(start, end - start);
-            start = end + 1;
+        for (const std::string& component : posix::splitAt(path, '/')) {
             if (component.empty()) {
                 continue;
             }
@@ -84,41 +68,17 @@ public:
 
     std::optional<std::string> readText(const std::string& path) override
     {
-        // O_NONBLOCK keeps a FIFO from blocking the open; only regular files are read.
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
+        const std::optional<std::string> raw = posix::readRegularFile(path, kMaxTextFile);
+        if (!raw) {
             return std::nullopt;
         }
-        struct stat info
-        {};
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close(fd);
-            return std::nullopt;
-        }
-        std::string raw;
-        char buffer[4096];
-        for (;;) {
-            const ssize_t got = read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                close(fd);
-                return std::nullopt;
-            }
-            if (got == 0 || raw.size() >= kMaxTextFile) {
-                break;
-            }
-            raw.append(buffer, static_cast<std::size_t>(got));
-        }
-        close(fd);
         std::string text;
-        text.reserve(raw.size());
-        for (std::size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+        text.reserve(raw->size());
+        for (std::size_t i = 0; i < raw->size(); ++i) {
+            if ((*raw)[i] == '\r' && i + 1 < raw->size() && (*raw)[i + 1] == '\n') {
                 continue;
             }
-            text.push_back(raw[i]);
+            text.push_back((*raw)[i]);
         }
         return text;
     }

@@ -1,11 +1,13 @@
 #include "platform/linux/LinuxLogFile.h"
 
+#include "platform/linux/FileIo.h"
+#include "platform/linux/UniqueFd.h"
+
 #include <cerrno>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace velora::platform {
 
@@ -29,42 +31,22 @@ void LinuxLogFile::append(std::string_view text)
         return;
     }
     std::lock_guard lock(m_mutex);
-    int fd = openLog();
-    if (fd < 0) {
-        return;
-    }
+    posix::UniqueFd file(openLog());
     struct stat info
     {};
-    if (m_rotateAt > 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+    if (file.valid() && m_rotateAt > 0 && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) &&
         static_cast<std::size_t>(info.st_size) >= m_rotateAt) {
-        ::close(fd);
+        file.reset();
         // When the move fails the text still goes to the full file rather than nowhere.
         const std::string old = m_path + ".1";
         [[maybe_unused]] const int moved = ::rename(m_path.c_str(), old.c_str());
-        fd = openLog();
-        if (fd < 0) {
-            return;
-        }
+        file.reset(openLog());
     }
     // One write() keeps the text whole against other processes' appends; a short write
     // (a signal, a nearly full disk) is finished with further writes rather than lost.
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        if (written == 0) {
-            break;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+    if (file.valid()) {
+        posix::writeAll(file.get(), text);
     }
-    ::close(fd);
 }
 
 } // namespace velora::platform

@@ -1,14 +1,14 @@
 #include "platform/linux/LinuxMountTable.h"
 
+#include "platform/linux/FileIo.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
-#include <sstream>
 
 #include <sys/stat.h>
 
@@ -115,17 +115,10 @@ std::vector<Drive> drivesFromMountInfo(std::string_view mountInfo, const MountPr
 
 namespace {
 
-bool readFile(const std::string& path, std::string& text)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return true;
-}
+// Far beyond any real table (a line is about 100 bytes), yet a bound on what a read holds.
+constexpr std::size_t kMaxMountInfo = 64u << 20;
+// A sysfs flag file: "0" or "1" and a line end.
+constexpr std::size_t kMaxFlagFile = 64;
 
 // The kernel's removable flag of the disk that holds a device node; a partition's flag is
 // its disk's, one level up in sysfs.
@@ -141,12 +134,12 @@ bool isRemovableDevice(const std::string& device)
     if (name.empty() || realpath(("/sys/class/block/" + name).c_str(), sysPath) == nullptr) {
         return false;
     }
-    std::string flag;
     const std::string disk(sysPath);
-    if (!readFile(disk + "/removable", flag) && !readFile(disk.substr(0, disk.rfind('/')) + "/removable", flag)) {
-        return false;
+    std::optional<std::string> flag = posix::readRegularFile(disk + "/removable", kMaxFlagFile);
+    if (!flag) {
+        flag = posix::readRegularFile(disk.substr(0, disk.rfind('/')) + "/removable", kMaxFlagFile);
     }
-    return !flag.empty() && flag[0] == '1';
+    return flag && !flag->empty() && (*flag)[0] == '1';
 }
 
 class LinuxMountTable final : public MountTable
@@ -154,8 +147,8 @@ class LinuxMountTable final : public MountTable
 public:
     std::vector<Drive> drives() override
     {
-        std::string text;
-        if (!readFile("/proc/self/mountinfo", text)) {
+        const std::optional<std::string> text = posix::readRegularFile("/proc/self/mountinfo", kMaxMountInfo);
+        if (!text) {
             return {};
         }
         MountProbe probe;
@@ -165,7 +158,7 @@ public:
             return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
         };
         probe.isRemovableDevice = isRemovableDevice;
-        return drivesFromMountInfo(text, probe);
+        return drivesFromMountInfo(*text, probe);
     }
 };
 

@@ -1,5 +1,8 @@
 #include "platform/linux/LinuxProgramStarter.h"
 
+#include "platform/CommandLine.h"
+#include "platform/linux/PathParts.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -138,13 +141,7 @@ std::optional<std::string> LinuxProgramStarter::findProgram(const std::string& n
         // What the C library's exec*p functions search when PATH is not set.
         path = "/bin:/usr/bin";
     }
-    std::size_t begin = 0;
-    while (begin <= path.size()) {
-        std::size_t end = path.find(':', begin);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        const std::string folder = path.substr(begin, end - begin);
+    for (const std::string& folder : posix::splitAt(path, ':')) {
         // An empty entry means the current folder, which was searched already.
         if (!folder.empty()) {
             std::string candidate = joinPath(folder, name);
@@ -152,7 +149,6 @@ std::optional<std::string> LinuxProgramStarter::findProgram(const std::string& n
                 return candidate;
             }
         }
-        begin = end + 1;
     }
     return std::nullopt;
 }

@@ -86,7 +86,7 @@ void ShellWindow::paintEvent(QPaintEvent*)
     // until a key moves the shell on.
     std::string header = m_system.directories.currentDirectory();
     if (header.empty()) {
-        header = m_list.folder;
+        header = m_list.folder();
     }
     PaintShell(painter, screenSize, m_list, QByteArray::fromStdString(header), m_icons);
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "fakes/EventLog.h"
 #include "hw/DriverApi.h"
@@ -42,23 +43,18 @@ public:
 
     static platform::EntryPoint entry(const std::string& name)
     {
-        if (name == "pciGetHardwareResources") {
-            return reinterpret_cast<platform::EntryPoint>(&pciGetHardwareResources);
-        }
-        if (name == "isDriverOpened") {
-            return reinterpret_cast<platform::EntryPoint>(&isDriverOpened);
-        }
-        if (name == "memoryUnmap") {
-            return reinterpret_cast<platform::EntryPoint>(&memoryUnmap);
-        }
-        if (name == "memoryMap") {
-            return reinterpret_cast<platform::EntryPoint>(&memoryMap);
-        }
-        if (name == "memoryRead") {
-            return reinterpret_cast<platform::EntryPoint>(&memoryRead);
-        }
-        if (name == "memoryWrite") {
-            return reinterpret_cast<platform::EntryPoint>(&memoryWrite);
+        const std::pair<const char*, platform::EntryPoint> entries[] = {
+            {"pciGetHardwareResources", reinterpret_cast<platform::EntryPoint>(&pciGetHardwareResources)},
+            {"isDriverOpened", reinterpret_cast<platform::EntryPoint>(&isDriverOpened)},
+            {"memoryUnmap", reinterpret_cast<platform::EntryPoint>(&memoryUnmap)},
+            {"memoryMap", reinterpret_cast<platform::EntryPoint>(&memoryMap)},
+            {"memoryRead", reinterpret_cast<platform::EntryPoint>(&memoryRead)},
+            {"memoryWrite", reinterpret_cast<platform::EntryPoint>(&memoryWrite)},
+        };
+        for (const auto& [entryName, point] : entries) {
+            if (name == entryName) {
+                return point;
+            }
         }
         return nullptr;
     }

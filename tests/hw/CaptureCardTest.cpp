@@ -111,41 +111,32 @@ TEST(CaptureCard, MapsWithTheValuesDiscoveryStored)
 
 TEST(CaptureCard, DestructionVariants)
 {
+    struct Case
     {
-        Rig rig;
-        {
-            CaptureCard card(rig.loader, rig.clock, CardRelease::UnloadOnly);
-            rig.log.clear();
-        }
-        EXPECT_EQ(rig.log.joined(), "unload");
-    }
-    {
-        Rig rig;
-        {
-            CaptureCard card(rig.loader, rig.clock, CardRelease::UnmapThenUnload);
-            rig.log.clear();
-        }
-        EXPECT_EQ(rig.log.joined(), "unmap 1 8 unload");
-    }
-    {
+        const char* what;
+        CardRelease release;
+        std::optional<std::uint32_t> device;
+        std::uint32_t firstValue;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"unload only", CardRelease::UnloadOnly, 0x36E, 1, "unload"},
+        {"unmap, then unload", CardRelease::UnmapThenUnload, 0x36E, 1, "unmap 1 8 unload"},
         // No chip: discovery stored nothing, so the first value is still 0 and nothing is unmapped.
-        Rig rig;
-        rig.driver.presentDevice.reset();
-        {
-            CaptureCard card(rig.loader, rig.clock, CardRelease::UnmapThenUnload);
-            rig.log.clear();
-        }
-        EXPECT_EQ(rig.log.joined(), "unload");
-    }
-    {
+        {"no chip", CardRelease::UnmapThenUnload, std::nullopt, 1, "unload"},
         // A driver that names the device with a first value of 0 is never unmapped either.
+        {"first value 0", CardRelease::UnmapThenUnload, 0x36E, 0, "unload"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         Rig rig;
-        rig.driver.resources[0] = 0;
+        rig.driver.presentDevice = c.device;
+        rig.driver.resources[0] = c.firstValue;
         {
-            CaptureCard card(rig.loader, rig.clock, CardRelease::UnmapThenUnload);
+            CaptureCard card(rig.loader, rig.clock, c.release);
             rig.log.clear();
         }
-        EXPECT_EQ(rig.log.joined(), "unload");
+        EXPECT_EQ(rig.log.joined(), c.expected);
     }
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ProgramStarter.h"
+#include "platform/CommandLine.h"
 
 namespace velora::platform {
 namespace {

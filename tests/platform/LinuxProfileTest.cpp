@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxProfile.h"
 #include "tests/support/Process.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -8,58 +9,29 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 using velora::platform::LinuxProfile;
+using velora::test::Process;
+using velora::test::readFile;
+using velora::test::ScopedEnvironment;
+using velora::test::TempDir;
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
-
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::string name = (fs::temp_directory_path() / "velora-profile-XXXXXX").string();
-        if (::mkdtemp(name.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed";
-        }
-        m_path = name;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(m_path, ignored);
-    }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 void writeRaw(const std::string& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readRaw(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Entries of a folder other than the given file: leftovers such as temporary files.
@@ -74,40 +46,27 @@ std::vector<std::string> othersIn(const fs::path& folder, const std::string& kee
     return names;
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv
+// A writer of a large value in a child process whose files may grow to limit bytes only, so
+// that its write fails halfway (SIGXFSZ ignored: exit status 0 when the write reported the
+// failure) or kills it (SIGXFSZ at its default action).
+Process limitedWriter(LinuxProfile& profile, const std::string& path, rlim_t limit, std::size_t valueSize,
+                      bool ignoreSignal, const char* key = "Tuner")
 {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
+    return Process::forked([&profile, path, limit, valueSize, ignoreSignal, key] {
+        if (ignoreSignal) {
+            std::signal(SIGXFSZ, SIG_IGN);
         }
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv()
-    {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+        const rlimit cap{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &cap);
+        return profile.writeString(path, "TV", key, std::string(valueSize, 'y')) ? 1 : 0;
+    });
+}
 
 } // namespace
 
 TEST(LinuxProfile, ReadsFilesByWindowsRules)
 {
-    TempFolder folder;
+    TempDir folder;
     LinuxProfile profile;
     const std::string path = folder.file("velora.ini");
 
@@ -133,7 +92,7 @@ TEST(LinuxProfile, ReadsFilesByWindowsRules)
 
 TEST(LinuxProfile, WriteKeepsEveryOtherLineByteForByte)
 {
-    TempFolder folder;
+    TempDir folder;
     LinuxProfile profile;
     const std::string path = folder.file("velora.ini");
     writeRaw(path, "; Velora settings\r\n"
@@ -148,31 +107,31 @@ TEST(LinuxProfile, WriteKeepsEveryOtherLineByteForByte)
     ASSERT_TRUE(profile.writeString(path, "tv", "Tuner", "TEMIC_PAL_BG"));
     ASSERT_TRUE(profile.writeInt(path, "TV", "Quality", 1));
     ASSERT_TRUE(profile.writeString(path, "KavoShell", "LastDir", "/home/user/Videos"));
-    EXPECT_EQ(readRaw(path), "; Velora settings\r\n"
-                             "[TV]\r\n"
-                             "tuner=TEMIC_PAL_BG\r\n"
-                             "Unknown=kept\n"
-                             "Quality=1\r\n"
-                             "; closing comment\r\n"
-                             "\r\n"
-                             "[KavoRemote]\n"
-                             "MouseSpeed=4\r\n"
-                             "\r\n"
-                             "[KavoShell]\r\n"
-                             "LastDir=/home/user/Videos\r\n");
+    EXPECT_EQ(readFile(path), "; Velora settings\r\n"
+                              "[TV]\r\n"
+                              "tuner=TEMIC_PAL_BG\r\n"
+                              "Unknown=kept\n"
+                              "Quality=1\r\n"
+                              "; closing comment\r\n"
+                              "\r\n"
+                              "[KavoRemote]\n"
+                              "MouseSpeed=4\r\n"
+                              "\r\n"
+                              "[KavoShell]\r\n"
+                              "LastDir=/home/user/Videos\r\n");
     EXPECT_EQ(profile.readInt(path, "TV", "Quality", 0), 1);
     EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{}) << "no temporary file is left";
 }
 
 TEST(LinuxProfile, WriteKeepsPermissionsAndFollowsSymlinks)
 {
-    TempFolder folder;
+    TempDir folder;
     LinuxProfile profile;
     const mode_t oldMask = ::umask(027);
     const std::string created = folder.file("new.ini");
     EXPECT_TRUE(profile.writeString(created, "A", "k", "v"));
     ::umask(oldMask);
-    EXPECT_EQ(readRaw(created), "[A]\nk=v\n");
+    EXPECT_EQ(readFile(created), "[A]\nk=v\n");
     struct stat info = {};
     ASSERT_EQ(::stat(created.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640U) << "a new file gets 0666 less the umask";
@@ -186,40 +145,40 @@ TEST(LinuxProfile, WriteKeepsPermissionsAndFollowsSymlinks)
     ASSERT_EQ(::symlink("new.ini", link.c_str()), 0);
     EXPECT_TRUE(profile.writeString(link, "A", "via", "link"));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(readRaw(created), "[A]\nk=w\nvia=link\n");
+    EXPECT_EQ(readFile(created), "[A]\nk=w\nvia=link\n");
 
     const std::string dangling = folder.file("dangling.ini");
     ASSERT_EQ(::symlink(folder.file("target.ini").c_str(), dangling.c_str()), 0);
     EXPECT_TRUE(profile.writeString(dangling, "A", "k", "v"));
     EXPECT_TRUE(fs::is_symlink(dangling));
-    EXPECT_EQ(readRaw(folder.file("target.ini")), "[A]\nk=v\n");
+    EXPECT_EQ(readFile(folder.file("target.ini")), "[A]\nk=v\n");
 }
 
 TEST(LinuxProfile, BareNameLivesInConfigFolder)
 {
-    TempFolder folder;
+    TempDir folder;
     LinuxProfile profile;
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", folder.file("xdg").c_str());
+        ScopedEnvironment xdg("XDG_CONFIG_HOME", folder.file("xdg"));
         EXPECT_EQ(profile.readString("velora.ini", "KavoShell", "LastDir", ""), "");
         ASSERT_TRUE(profile.writeString("velora.ini", "KavoShell", "LastDir", "/media"));
-        EXPECT_EQ(readRaw(folder.file("xdg/velora/velora.ini")), "[KavoShell]\nLastDir=/media\n");
+        EXPECT_EQ(readFile(folder.file("xdg/velora/velora.ini")), "[KavoShell]\nLastDir=/media\n");
         struct stat info = {};
         ASSERT_EQ(::stat(folder.file("xdg/velora").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0700U);
         EXPECT_EQ(profile.readString("velora.ini", "KavoShell", "LastDir", ""), "/media");
     }
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
-        ScopedEnv home("HOME", folder.file("home").c_str());
+        ScopedEnvironment xdg("XDG_CONFIG_HOME", nullptr);
+        ScopedEnvironment home("HOME", folder.file("home"));
         ASSERT_TRUE(profile.writeString("velora.ini", "S", "k", "v"));
-        EXPECT_EQ(readRaw(folder.file("home/.config/velora/velora.ini")), "[S]\nk=v\n");
+        EXPECT_EQ(readFile(folder.file("home/.config/velora/velora.ini")), "[S]\nk=v\n");
     }
 }
 
 TEST(LinuxProfile, FailedWriteReturnsFalseAndKeepsOldFile)
 {
-    TempFolder folder;
+    TempDir folder;
     LinuxProfile profile;
     const std::string path = folder.file("velora.ini");
     const std::string old = "[TV]\r\nTuner=X\r\n";
@@ -228,7 +187,7 @@ TEST(LinuxProfile, FailedWriteReturnsFalseAndKeepsOldFile)
     // A folder that is a regular file fails for root too.
     EXPECT_FALSE(profile.writeString(path + "/velora.ini", "TV", "Tuner", "Y"));
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", path.c_str());
+        ScopedEnvironment xdg("XDG_CONFIG_HOME", path);
         EXPECT_FALSE(profile.writeString("velora.ini", "TV", "Tuner", "Y"));
     }
     EXPECT_FALSE(profile.writeString(path, "TV", "Tuner", "Y\n[Injected]\nk=v"));
@@ -236,34 +195,15 @@ TEST(LinuxProfile, FailedWriteReturnsFalseAndKeepsOldFile)
     EXPECT_FALSE(profile.writeString(folder.path().string(), "TV", "Tuner", "Y")) << "a folder is no profile file";
 
     // A file size limit makes the write of the new text fail halfway, whoever runs the test.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const bool written = profile.writeString(path, "TV", "Tuner", std::string(100000, 'y'));
-        ::_exit(written ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the cut-off write must report failure";
+    EXPECT_EQ(limitedWriter(profile, path, 4096, 100000, true).waitExit(10s), 0)
+        << "the cut-off write must report failure";
 
-    EXPECT_EQ(readRaw(path), old);
+    EXPECT_EQ(readFile(path), old);
     EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{}) << "the temporary file is removed";
 
     // A failed write does not leave a new empty file behind either.
     const std::string fresh = folder.file("fresh.ini");
-    const pid_t second = ::fork();
-    ASSERT_GE(second, 0);
-    if (second == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16, 16};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(profile.writeString(fresh, "TV", "Tuner", std::string(1000, 'y')) ? 1 : 0);
-    }
-    ASSERT_EQ(::waitpid(second, &status, 0), second);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(limitedWriter(profile, fresh, 16, 1000, true).waitExit(10s), 0);
     EXPECT_FALSE(fs::exists(fresh));
 }
 
@@ -271,7 +211,7 @@ TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
 {
     constexpr int kProcesses = 8;
     constexpr int kKeysEach = 25;
-    TempFolder folder;
+    TempDir folder;
     LinuxProfile profile;
     const std::string path = folder.file("velora.ini");
     writeRaw(path, "; shared by all writers\n[Shared]\nFirst=1\n");
@@ -279,11 +219,9 @@ TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
     // Every child blocks on the pipe until the parent closes it, so all start together.
     int gate[2];
     ASSERT_EQ(::pipe(gate), 0);
-    std::vector<pid_t> children;
+    std::vector<Process> children;
     for (int p = 0; p < kProcesses; ++p) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        children.push_back(Process::forked([&, p] {
             ::close(gate[1]);
             char byte = 0;
             [[maybe_unused]] const ssize_t ignored = ::read(gate[0], &byte, 1);
@@ -295,16 +233,13 @@ TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
                 const std::string key = "P" + std::to_string(p) + "K" + std::to_string(k);
                 ok = profile.writeInt(path, section, key, p * 1000 + k) && ok;
             }
-            ::_exit(ok ? 0 : 1);
-        }
-        children.push_back(child);
+            return ok ? 0 : 1;
+        }));
     }
     ::close(gate[0]);
     ::close(gate[1]);
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer reported a failed write";
+    for (Process& child : children) {
+        EXPECT_EQ(child.waitExit(60s), 0) << "a writer reported a failed write";
     }
 
     int found = 0;
@@ -318,7 +253,7 @@ TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
         }
     }
     EXPECT_EQ(found, kProcesses * kKeysEach);
-    const std::string text = readRaw(path);
+    const std::string text = readFile(path);
     EXPECT_EQ(text.rfind("; shared by all writers\n[Shared]\nFirst=1\n", 0), 0U);
     EXPECT_EQ(othersIn(folder.path(), "velora.ini"), std::vector<std::string>{});
 }
@@ -326,7 +261,7 @@ TEST(LinuxProfile, ConcurrentWritersLoseNoKey)
 // The tick at which a process started, as /proc tells it.
 unsigned long long startTicks(pid_t pid)
 {
-    std::istringstream fields(readRaw("/proc/" + std::to_string(pid) + "/stat"));
+    std::istringstream fields(readFile("/proc/" + std::to_string(pid) + "/stat"));
     fields.ignore(1 << 12, ')');
     std::string field;
     for (int i = 3; i <= 22; ++i) {
@@ -337,7 +272,7 @@ unsigned long long startTicks(pid_t pid)
 
 TEST(LinuxProfile, WriterRemovesTheTemporaryFilesOfKilledWriters)
 {
-    velora::test::TempDir folder;
+    TempDir folder;
     LinuxProfile profile;
     const std::string path = folder.file("velora.ini");
     writeRaw(path, "[TV]\nTuner=X\n");
@@ -346,16 +281,7 @@ TEST(LinuxProfile, WriterRemovesTheTemporaryFilesOfKilledWriters)
     // each removes what the one before it left.
     std::vector<std::string> left;
     for (int i = 0; i < 3; ++i) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const rlimit limit{4096, 4096};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            profile.writeString(path, "TV", "Big", std::string(100000, 'y'));
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+        ASSERT_EQ(limitedWriter(profile, path, 4096, 100000, false, "Big").waitExit(10s), 128 + SIGXFSZ);
         const std::vector<std::string> now = othersIn(folder.path(), "velora.ini");
         ASSERT_EQ(now.size(), 1U);
         EXPECT_NE(now, left);
@@ -368,7 +294,7 @@ TEST(LinuxProfile, WriterRemovesTheTemporaryFilesOfKilledWriters)
     const std::string prefix = ".velora.ini.";
     const std::size_t run = left[0].find('-', left[0].find('-', prefix.size()) + 1);
     ASSERT_TRUE(left[0].starts_with(prefix) && run != std::string::npos && run + 24 == left[0].size()) << left[0];
-    velora::test::Process sleeper("/bin/sleep", {"60"});
+    Process sleeper("/bin/sleep", {"60"});
     const std::string number = std::to_string(sleeper.pid());
     const std::string alive = prefix + number + "-" + std::to_string(startTicks(sleeper.pid())) + left[0].substr(run);
     const std::string elsewhere = prefix + "1-1-0123456789abcdef.Ab12Cd";
@@ -377,7 +303,7 @@ TEST(LinuxProfile, WriterRemovesTheTemporaryFilesOfKilledWriters)
         writeRaw(folder.file(name), "");
     }
     ASSERT_TRUE(profile.writeString(path, "TV", "Tuner", "Y"));
-    EXPECT_EQ(readRaw(path), "[TV]\nTuner=Y\n");
+    EXPECT_EQ(readFile(path), "[TV]\nTuner=Y\n");
     std::vector<std::string> kept = othersIn(folder.path(), "velora.ini");
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (std::vector<std::string>{elsewhere, alive, prefix + "Ab12Cd", "velora.ini.bak"}));
@@ -385,8 +311,7 @@ TEST(LinuxProfile, WriterRemovesTheTemporaryFilesOfKilledWriters)
 
 TEST(LinuxProfile, ReadsTheFileOncePerChange)
 {
-    using namespace std::chrono_literals;
-    velora::test::TempDir folder;
+    TempDir folder;
     LinuxProfile profile(20ms); // time stamps here are fine: a version still for 20 ms is trusted
     const std::string path = folder.file("velora.ini");
     std::string text = "[KavoRemote]\n";
@@ -418,7 +343,7 @@ TEST(LinuxProfile, ReadsTheFileOncePerChange)
 
 TEST(LinuxProfile, HugeFileCountsUpToItsFirstMebibyte)
 {
-    velora::test::TempDir folder;
+    TempDir folder;
     LinuxProfile profile;
     const std::string path = folder.file("velora.ini");
     std::string text = "[TV]\r\nTuner=X\r\n"; // and filler up to a line that crosses 1 MiB
@@ -442,7 +367,7 @@ TEST(LinuxProfile, HugeFileCountsUpToItsFirstMebibyte)
 
 TEST(LinuxProfile, ThreadsReadWholeVersionsWhileOthersWrite)
 {
-    velora::test::TempDir folder;
+    TempDir folder;
     LinuxProfile profile(std::chrono::milliseconds(0));
     const std::string path = folder.file("velora.ini");
     writeRaw(path, "[TV]\nA=0\nB=0\n");

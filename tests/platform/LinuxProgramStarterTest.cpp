@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +18,7 @@
 
 #include "platform/linux/LinuxProgramStarter.h"
 #include "tests/support/CurrentFolder.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
 
@@ -35,14 +35,7 @@ using namespace std::chrono_literals;
 struct Folder : test::TempDir
 {
     const test::CurrentFolder here{fs::current_path()};
-    const std::optional<std::string> previousPath =
-        std::getenv("PATH") != nullptr ? std::optional<std::string>(std::getenv("PATH")) : std::nullopt;
-    ~Folder()
-    {
-        if (previousPath) {
-            setenv("PATH", previousPath->c_str(), 1);
-        }
-    }
+    const test::ScopedEnvironment pathVariable{"PATH", std::getenv("PATH")};
 };
 
 void writeScript(const fs::path& path, const std::string& body, bool executable = true)

@@ -4,15 +4,15 @@
 #include "fakes/MemoryFileSystem.h"
 #include "fakes/MemoryProfile.h"
 #include "platform/Directories.h"
-#include "platform/linux/LinuxMountTable.h"
 #include "shell/Listing.h"
 #include "shell/Names.h"
 #include "shell/Navigation.h"
+#include "tests/support/CurrentFolder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -26,28 +26,13 @@ namespace fs = std::filesystem;
 class ShellListTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_root = fs::temp_directory_path() /
-                 ("shell-list-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-        m_list = std::make_unique<EntryList>();
-    }
-    void TearDown() override
-    {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(m_root);
-    }
-
     void make(const std::vector<std::string>& names)
     {
         for (const std::string& name : names) {
             if (name.back() == '/') {
-                fs::create_directories(m_root / name);
+                m_temp.makeFolder(name);
             } else {
-                std::ofstream(m_root / name) << "x";
+                m_temp.write(name, "x");
             }
         }
     }
@@ -65,8 +50,11 @@ protected:
         return out;
     }
 
-    fs::path m_root;
-    std::unique_ptr<EntryList> m_list;
+    test::TempDir m_temp{"shell-list"};
+    const fs::path& m_root = m_temp.path();
+    // The tests move the process into their folders; it goes back where it was afterwards.
+    test::CurrentFolder m_here{fs::current_path()};
+    std::unique_ptr<EntryList> m_list = std::make_unique<EntryList>();
     test::FakeMountTable m_mounts;
     test::MemoryFileSystem m_files;
     test::MemoryProfile m_profile;
@@ -177,27 +165,6 @@ TEST_F(ShellListTest, ListStopsAtItsCapacity)
 
 TEST_F(ShellListTest, DrivesComeFromTheMountTableWithTheCurrentOneSelected)
 {
-    const std::string mountInfo =
-        "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
-        "30 27 8:17 / /media/stick rw - vfat /dev/sdb1 rw\n"             // removable disk
-        "31 27 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"           // optical drive
-        "32 27 0:50 / /net/share rw - nfs4 server:/export rw\n"          // network
-        "33 27 0:22 / /sys rw shared:7 - sysfs sysfs rw\n"               // pseudo
-        "34 27 8:2 / /home rw shared:1 master:2 - xfs /dev/sda2 rw\n"    // optional fields
-        "35 27 8:3 / /mnt/my\\040disk rw - ext4 /dev/sda3 rw\n"          // escaped space
-        "36 27 8:2 /etc/hostname /etc/hostname rw - ext4 /dev/sda2 rw\n" // a file mounted over a file
-        "37 27 0:60 / /home rw - tmpfs tmpfs rw\n"                       // /home hidden by a tmpfs
-        "38 34 8:4 / /home rw - ext4 /dev/sda4 rw\n"                     // and mounted over again
-        "garbage line\n";
-    platform::MountProbe probe;
-    probe.isDirectory = [](const std::string& path) { return path != "/etc/hostname"; };
-    probe.isRemovableDevice = [](const std::string& device) { return device == "/dev/sdb1"; };
-    std::vector<std::string> found;
-    for (const platform::Drive& drive : platform::drivesFromMountInfo(mountInfo, probe)) {
-        found.push_back(drive.mountPoint + (drive.type == platform::DriveType::CdRom ? ":cd" : ":disk"));
-    }
-    EXPECT_EQ(found, (std::vector<std::string>{"/:disk", "/home:disk", "/media/cdrom:cd", "/mnt/my disk:disk"}));
-
     test::FakeDirectories tree;
     tree.add("/home/user/videos");
     ASSERT_TRUE(tree.changeDirectory("/home/user/videos"));

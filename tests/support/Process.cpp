@@ -4,8 +4,6 @@
 
 #include <csignal>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -18,12 +16,7 @@ extern char** environ;
 namespace velora::test {
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
-                 const EnvironmentChanges& environment, const std::string& outputPath)
-    : Process(program, arguments, environment, outputPath, outputPath)
-{}
-
-Process::Process(const std::string& program, const std::vector<std::string>& arguments,
-                 const EnvironmentChanges& environment, const std::string& outFile, const std::string& errFile)
+                 const EnvironmentChanges& environment, const std::string& outputPath, const std::string& errorPath)
 {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -52,14 +45,14 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (!outFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+    if (!outputPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), flags, 0600);
     }
-    if (!errFile.empty() && errFile == outFile) {
-        // One file for both, written in order through one descriptor.
+    if (!errorPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), flags, 0600);
+    } else if (!outputPath.empty()) {
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    } else if (!errFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
     pid_t pid = -1;
     if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
@@ -145,24 +138,25 @@ std::optional<int> Process::waitExit(std::chrono::milliseconds timeout)
 }
 
 int runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const EnvironmentChanges& environment, std::chrono::milliseconds timeout, std::string* output)
+               const EnvironmentChanges& environment, std::chrono::milliseconds timeout, std::string* output,
+               std::string* errors)
 {
     std::optional<TempDir> folder;
-    std::string outputPath;
-    if (output) {
+    if (output || errors) {
         folder.emplace("velora-output");
-        outputPath = folder->file("output");
     }
-    Process process(program, arguments, environment, outputPath);
+    const std::string outputPath = output ? folder->file("output") : std::string();
+    const std::string errorPath = errors ? folder->file("errors") : std::string();
+    Process process(program, arguments, environment, outputPath, errorPath);
     if (!process.started()) {
         return -1;
     }
     const int status = process.waitExit(timeout).value_or(-1);
     if (output) {
-        std::ifstream in(outputPath, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        *output = text.str();
+        *output = readFile(outputPath);
+    }
+    if (errors) {
+        *errors = readFile(errorPath);
     }
     return status;
 }
@@ -170,18 +164,8 @@ int runProgram(const std::string& program, const std::vector<std::string>& argum
 ProgramOutput runCapturing(const std::string& program, const std::vector<std::string>& arguments,
                            const EnvironmentChanges& environment, std::chrono::milliseconds timeout)
 {
-    const TempDir folder("velora-output");
-    const std::string out = folder.file("out");
-    const std::string err = folder.file("err");
     ProgramOutput result;
-    {
-        Process process(program, arguments, environment, out, err);
-        if (process.started()) {
-            result.status = process.waitExit(timeout).value_or(-1);
-        }
-    }
-    result.out = readFile(out);
-    result.err = readFile(err);
+    result.status = runProgram(program, arguments, environment, timeout, &result.out, &result.err);
     return result;
 }
 

@@ -23,13 +23,11 @@ public:
     Process() = default;
     // Starts program with the arguments (program is argv[0]; a name without a slash is looked
     // up on PATH); started() tells whether it ran. With an output path, the program's standard
-    // output and error go to that file.
+    // output goes to that file, and its standard error too unless it has an error path of its
+    // own.
     Process(const std::string& program, const std::vector<std::string>& arguments = {},
-            const EnvironmentChanges& environment = {}, const std::string& outputPath = {});
-    // The same, with standard output and standard error written to two files (created or
-    // truncated); an empty name keeps the test's own stream.
-    Process(const std::string& program, const std::vector<std::string>& arguments,
-            const EnvironmentChanges& environment, const std::string& outFile, const std::string& errFile);
+            const EnvironmentChanges& environment = {}, const std::string& outputPath = {},
+            const std::string& errorPath = {});
     // Runs body in a forked child of this process and ends the child with what body returns;
     // for tests whose other process needs no program of its own.
     static Process forked(const std::function<int()>& body);
@@ -56,16 +54,16 @@ private:
 };
 
 // Runs a program to its end (killing it after the time) and returns its exit status, or -1
-// when it did not end in time. With output, what it wrote to standard output and error.
+// when it did not end in time. With output, what it wrote to standard output and error; with
+// errors as well, standard error goes there instead.
 int runProgram(const std::string& program, const std::vector<std::string>& arguments = {},
                const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = std::chrono::seconds(30),
-               std::string* output = nullptr);
+               std::string* output = nullptr, std::string* errors = nullptr);
 
-// What a program run to its end wrote to standard output and to standard error, kept apart,
-// and its exit status (-1 when it did not end in time).
+// runProgram with standard output and standard error kept apart, as one result.
 struct ProgramOutput
 {
-    int status = -1;
+    int status = -1; // -1 when the program did not end in time
     std::string out;
     std::string err;
 };

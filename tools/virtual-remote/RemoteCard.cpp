@@ -1,5 +1,6 @@
 #include "tools/virtual-remote/RemoteCard.h"
 
+#include "hw/IrCodes.h"
 #include "tools/virtual-remote/RemoteLayout.h"
 
 #include <cstdio>
@@ -19,7 +20,7 @@ std::string statusLine(const CardReading& reading)
     std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(*reading.lastKey));
     line += std::string(", last key ") + code;
     // A code pressed with velora-card need not be one of the remote's.
-    const remote::IrCode* row = remote::findIrCode(*reading.lastKey);
+    const IrCode* row = findIrCode(*reading.lastKey);
     return line + (row ? std::string(" ") + remote::KeyNameTable[row->key] : std::string(" (not a key)"));
 }
 

@@ -1,5 +1,7 @@
 #include "tools/virtual-remote/RemoteLayout.h"
 
+#include "hw/IrCodes.h"
+
 #include <iterator>
 
 namespace velora::vremote {
@@ -52,7 +54,7 @@ std::vector<KeyPlacement> remoteLayout()
 
 std::optional<std::uint8_t> receiverCode(remote::RemoteKey key)
 {
-    for (const remote::IrCode& row : remote::IrCodeTable) {
+    for (const IrCode& row : IrCodeTable) {
         if (row.key == key) {
             return static_cast<std::uint8_t>(row.code);
         }

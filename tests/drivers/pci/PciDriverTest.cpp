@@ -1,7 +1,12 @@
 // The PCI driver library against a fake sysfs tree: loaded by dlopen as the suite loads it, and
 // under velora-tune and KavoRemote as built, unchanged, with its folder first in LD_LIBRARY_PATH.
 #include "hw/BtRegisters.h"
-#include "hw/DriverApi.h"
+#include "tests/drivers/DriverLibrary.h"
+#include "tests/support/Process.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/SuiteCopy.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +15,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <thread>
+#include <optional>
 #include <vector>
 
-#include <dlfcn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +25,7 @@ namespace {
 namespace bt = velora::bt;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using velora::test::Process;
 using Words = std::vector<std::uint32_t>;
 
 // The card sits at 0001:02:0a.0, named by domain 1 and bus 2, device 0x0a and function 0.
@@ -38,33 +41,20 @@ class FakeSysfs
 public:
     FakeSysfs()
     {
-        std::string pattern = (fs::temp_directory_path() / "velora-sysfs-XXXXXX").string();
-        m_root = ::mkdtemp(pattern.data()) != nullptr ? pattern : "/nonexistent";
         for (const auto& [address, vendor, device] : {std::tuple{"0000:00:00.0", "0x8086\n", "0x1237\n"},
                                                       {"0000:00:1f.3", "0x10ec\n", "0x8139\n"},
                                                       {kCard, "0x109E\n", "0x036E\n"},
                                                       {"0001:02:0a.1", "0x109e\n", "0x0878\n"}}) {
-            const fs::path folder = m_root / "bus/pci/devices" / address;
-            fs::create_directories(folder);
-            std::ofstream(folder / "vendor") << vendor;
-            std::ofstream(folder / "device") << device;
-            std::ofstream(folder / "resource0").close();
-            fs::resize_file(folder / "resource0", 4096);
+            const std::string folder = std::string("bus/pci/devices/") + address;
+            m_root.write(folder + "/vendor", vendor);
+            m_root.write(folder + "/device", device);
+            fs::resize_file(m_root.write(folder + "/resource0", ""), 4096);
         }
     }
-    ~FakeSysfs()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
 
-    std::string root() const { return m_root.string(); }
+    std::string root() const { return m_root.path().string(); }
     fs::path resource() const { return m_root / "bus/pci/devices" / kCard / "resource0"; }
-    std::string contents() const
-    {
-        std::ifstream file(resource(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
+    std::string contents() const { return velora::test::readFile(resource()); }
     // The card's 32-bit word at a byte offset, in the machine's byte order.
     std::uint32_t word(std::uint32_t offset) const
     {
@@ -80,47 +70,23 @@ public:
     }
 
 private:
-    fs::path m_root;
+    velora::test::TempDir m_root{"velora-sysfs"};
 };
 
-class PciDriverTest : public ::testing::Test
+class PciDriverTest : public ::testing::Test, protected velora::test::DriverLibrary
 {
 protected:
-    void SetUp() override
-    {
-        ::setenv("VELORA_SYSFS_ROOT", sysfs.root().c_str(), 1);
-        m_library = ::dlopen(VELORA_PCI_DRIVER, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(m_library, nullptr) << ::dlerror();
-        resolve(discover, "pciGetHardwareResources");
-        resolve(isOpened, "isDriverOpened");
-        resolve(unmap, "memoryUnmap");
-        resolve(map, "memoryMap");
-        resolve(read, "memoryRead");
-        resolve(write, "memoryWrite");
-    }
+    void SetUp() override { ASSERT_TRUE(open(VELORA_PCI_DRIVER)) << error(); }
     void TearDown() override
     {
         if (unmap != nullptr) {
             unmap(kCardFirst, kCardSecond);
         }
-        if (m_library != nullptr) {
-            ::dlclose(m_library);
-        }
-    }
-    template <typename Fn> void resolve(Fn& fn, const char* name)
-    {
-        fn = reinterpret_cast<Fn>(::dlsym(m_library, name));
-        ASSERT_NE(fn, nullptr) << name;
+        close();
     }
 
     FakeSysfs sysfs;
-    void* m_library = nullptr;
-    PciGetHardwareResourcesFn discover = nullptr;
-    IsDriverOpenedFn isOpened = nullptr;
-    MemoryUnmapFn unmap = nullptr;
-    MemoryMapFn map = nullptr;
-    MemoryReadFn read = nullptr;
-    MemoryWriteFn write = nullptr;
+    velora::test::ScopedEnvironment m_sysfsRoot{"VELORA_SYSFS_ROOT", sysfs.root()};
 };
 
 TEST_F(PciDriverTest, DiscoveryNamesOnlyTheDeviceWithBothIds)
@@ -138,7 +104,7 @@ TEST_F(PciDriverTest, DiscoveryNamesOnlyTheDeviceWithBothIds)
     ASSERT_EQ(discover(0x10EC, 0x8139, &r1, &r2, &r3), 0);
     EXPECT_EQ((Words{r1, r2}), (Words{0x80000000, 0x1F << 3 | 3}));
 
-    ::setenv("VELORA_SYSFS_ROOT", (sysfs.root() + "/missing").c_str(), 1);
+    m_sysfsRoot.set((sysfs.root() + "/missing").c_str());
     EXPECT_NE(discover(bt::kPciVendor, bt::kBt878, &r1, &r2, &r3), 0);
 }
 
@@ -196,27 +162,25 @@ TEST_F(PciDriverTest, MapWithoutPermissionFails)
     // run as root tries the map as "nobody" in a child process.
     fs::permissions(sysfs.root(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(sysfs.resource(), fs::perms::none);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    Process child = Process::forked([this] {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(77);
+            return 77;
         }
-        ::_exit(map(kCardFirst, kCardSecond) == 0 && isOpened() == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+        return map(kCardFirst, kCardSecond) == 0 && isOpened() == 0 ? 0 : 1;
+    });
+    const std::optional<int> status = child.waitExit(10s);
+    if (status == 77) {
         GTEST_SKIP() << "cannot drop root privileges here";
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(status, 0);
 }
 
 // The programs run from a suite folder with the PCI driver's folder first in LD_LIBRARY_PATH. The
 // suite folder follows only because under AddressSanitizer dlopen does not see a program's $ORIGIN.
-void useDriverOf(const fs::path& suite, const FakeSysfs& sysfs)
+velora::test::EnvironmentChanges useDriverOf(const fs::path& suite, const FakeSysfs& sysfs)
 {
-    ::setenv("LD_LIBRARY_PATH", ((suite / "drivers/pci").string() + ":" + suite.string()).c_str(), 1);
-    ::setenv("VELORA_SYSFS_ROOT", sysfs.root().c_str(), 1);
+    return {{"LD_LIBRARY_PATH", (suite / "drivers/pci").string() + ":" + suite.string()},
+            {"VELORA_SYSFS_ROOT", sysfs.root()}};
 }
 
 TEST(PciSuite, VeloraTuneTunesTheCardThroughTheResourceFile)
@@ -224,9 +188,10 @@ TEST(PciSuite, VeloraTuneTunesTheCardThroughTheResourceFile)
     FakeSysfs sysfs;
     sysfs.setWord(bt::IFORM, 0x19);
     sysfs.setWord(bt::GPIO_DATA, 0xABCD00F0);
-    useDriverOf(VELORA_SUITE_DIR, sysfs);
-    const std::string command = "'" VELORA_SUITE_DIR "/velora-tune' --quiet --mhz 55.25";
-    ASSERT_EQ(std::system(command.c_str()), 0) << "velora-tune did not find the card";
+    ASSERT_EQ(velora::test::runProgram(VELORA_SUITE_DIR "/velora-tune", {"--quiet", "--mhz", "55.25"},
+                                       useDriverOf(VELORA_SUITE_DIR, sysfs)),
+              0)
+        << "velora-tune did not find the card";
 
     // The band bytes of the low VHF band were the last I2C transfer; the tuner's video and sound
     // were selected by read-modify-write of what the file held.
@@ -242,34 +207,18 @@ TEST(PciSuite, KavoRemoteArmsTheReceiverAndDisarmsItOnTermination)
     }
     FakeSysfs sysfs;
     sysfs.setWord(bt::GPIO_DATA, 0xABCD0000);
-    // A copy of the suite, since KavoRemote writes beside itself, and a runtime folder of its own
-    // for its single-instance lock.
-    const fs::path dir = sysfs.root() + "-remote";
-    fs::create_directories(dir / "runtime");
-    fs::copy(VELORA_SUITE_DIR, dir / "suite", fs::copy_options::recursive);
-    fs::remove(dir / "suite/velora.ini");
-    ::setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
-    useDriverOf(dir / "suite", sysfs);
-    const pid_t daemon = ::fork();
-    if (daemon == 0) {
-        ::execl((dir / "suite/KavoRemote").c_str(), "KavoRemote", nullptr);
-        ::_exit(127);
-    }
+    // A copy of the suite, since KavoRemote writes beside itself, with a runtime folder of its
+    // own for its single-instance lock.
+    const velora::test::SuiteCopy copy;
+    ASSERT_TRUE(copy.valid());
+    Process daemon = copy.start("KavoRemote", {}, useDriverOf(copy.suite(), sysfs));
+    ASSERT_TRUE(daemon.started());
 
-    for (int i = 0; i < 750 && sysfs.word(bt::GPIO_DATA) != 0xABCD00FFu; ++i) {
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_EQ(sysfs.word(bt::GPIO_DATA), 0xABCD00FFu) << "the receiver was never armed";
-    ::kill(daemon, SIGTERM);
-    int status = -1;
-    for (int i = 0; i < 500 && ::waitpid(daemon, &status, WNOHANG) == 0; ++i) {
-        std::this_thread::sleep_for(20ms);
-    }
-    ::kill(daemon, SIGKILL);
-    ::waitpid(daemon, nullptr, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(velora::test::waitUntil([&] { return sysfs.word(bt::GPIO_DATA) == 0xABCD00FFu; }, 15s))
+        << "the receiver was never armed";
+    daemon.signal(SIGTERM);
+    EXPECT_EQ(daemon.waitExit(10s), 0);
     EXPECT_EQ(sysfs.word(bt::GPIO_DATA), 0xABCD0000u);
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -4,7 +4,8 @@
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
-#include "hw/DriverApi.h"
+#include "tests/drivers/DriverLibrary.h"
+#include "tests/drivers/virtualcard/TestCard.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -19,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <sys/mman.h>
@@ -36,8 +36,6 @@ using namespace std::chrono_literals;
 
 // What the tests allow a command for before it counts as hung.
 constexpr auto kHung = 10s;
-
-constexpr std::uint32_t kTransfer = 0xC205E200 | bt::I2C_WRITE3;
 
 // A thread id that no thread has now: that of a child process that has ended.
 pid_t goneThreadId()
@@ -68,25 +66,7 @@ protected:
 
     // Takes the lock in another process, as a second program would, and records a transfer
     // under it: 0 when both worked, -1 when the process hung.
-    int lockInAnotherProcess() const
-    {
-        const std::string file = path();
-        Process user = Process::forked([&file] {
-            auto own = CardStateFile::open(file);
-            if (!own) {
-                return 2;
-            }
-            {
-                CardLock lock(own->layout());
-                if (!lock.held()) {
-                    return 3;
-                }
-            }
-            VirtualChip(own->layout()).writeRegister(bt::I2C, kTransfer);
-            return 0;
-        });
-        return user.waitExit(kHung).value_or(-1);
-    }
+    int lockInAnotherProcess() const { return velora::test::lockInAnotherProcess(path(), kHung); }
 
     std::string mappedBy() const
     {
@@ -279,9 +259,8 @@ TEST_F(CardRecovery, MappedByCountsOnlyProgramsThatStillRun)
     for (int i = 0; i < 3; ++i) {
         programs.push_back(Process::forked([&file, &ready] {
             ::setenv("VELORA_CARD", file.c_str(), 1);
-            void* library = ::dlopen(VELORA_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-            auto map = library ? reinterpret_cast<MemoryMapFn>(::dlsym(library, "memoryMap")) : nullptr;
-            if (!map || map(1, 0x40) != 1) {
+            velora::test::DriverLibrary driver;
+            if (!driver.open(VELORA_DRIVER_LIBRARY) || driver.map(1, 0x40) != 1) {
                 return 2;
             }
             if (::write(ready[1], "x", 1) != 1) {

@@ -1,7 +1,6 @@
 #include "drivers/virtualcard/VirtualChip.h"
-#include "drivers/virtualcard/CardStateFile.h"
 #include "hw/BtRegisters.h"
-#include "tests/drivers/TempDir.h"
+#include "tests/drivers/virtualcard/TestCard.h"
 
 #include <gtest/gtest.h>
 
@@ -13,39 +12,26 @@ namespace {
 
 using namespace velora::virtualcard;
 namespace bt = velora::bt;
-
-// The word that the card access code writes to I2C for a three-byte transfer.
-std::uint32_t i2cWord(std::uint32_t address, std::uint32_t data)
-{
-    return ((address & 0xFF) << 24) | ((data & 0xFFFF) << 8) | bt::I2C_WRITE3;
-}
+using bt::i2cWriteWord;
 
 class VirtualChipTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.valid());
-        m_file = CardStateFile::open(m_dir.file("card"));
-        ASSERT_NE(m_file, nullptr);
-        m_chip = std::make_unique<VirtualChip>(m_file->layout());
-    }
+    void SetUp() override { ASSERT_TRUE(m_card.open()); }
 
     // Tunes as the tuner library does: divider first, then control and band bytes.
     void tune(std::uint32_t divider, std::uint32_t bandValue, std::uint32_t address = 0xC2)
     {
         chip().writeRegister(bt::INT_STAT, bt::INT_STAT_I2CDONE);
-        chip().writeRegister(bt::I2C, i2cWord(address, divider));
+        chip().writeRegister(bt::I2C, i2cWriteWord(address, divider));
         chip().writeRegister(bt::INT_STAT, bt::INT_STAT_I2CDONE);
-        chip().writeRegister(bt::I2C, i2cWord(address, bandValue));
+        chip().writeRegister(bt::I2C, i2cWriteWord(address, bandValue));
     }
 
-    VirtualChip& chip() { return *m_chip; }
+    VirtualChip& chip() { return m_card.chip(); }
 
 private:
-    velora::testing::TempDir m_dir;
-    std::unique_ptr<CardStateFile> m_file;
-    std::unique_ptr<VirtualChip> m_chip;
+    velora::test::TestCard m_card;
 };
 
 TEST_F(VirtualChipTest, PlainRegistersStoreAndBadOffsetsAreHarmless)
@@ -70,7 +56,7 @@ TEST_F(VirtualChipTest, PlainRegistersStoreAndBadOffsetsAreHarmless)
 TEST_F(VirtualChipTest, IntStatIsWriteOneToClearAndTransfersSetI2cDone)
 {
     EXPECT_EQ(chip().readRegister(bt::INT_STAT) & bt::INT_STAT_I2CDONE, 0u);
-    chip().writeRegister(bt::I2C, i2cWord(0xC2, 0x05E2));
+    chip().writeRegister(bt::I2C, i2cWriteWord(0xC2, 0x05E2));
     EXPECT_EQ(chip().readRegister(bt::INT_STAT), bt::INT_STAT_I2CDONE);
 
     // Writing 0 or other bits leaves the done bit; writing 1 to it clears it.
@@ -105,7 +91,7 @@ TEST_F(VirtualChipTest, TunerDecodesDividerAndBandAndLocksOnStations)
     EXPECT_EQ(chip().readRegister(bt::DSTATUS), bt::DSTATUS_PRES | bt::DSTATUS_HLOC);
 
     // 100.00 MHz is no station: no sync. The band bytes stay as they were.
-    chip().writeRegister(bt::I2C, i2cWord(0xC6, ((10000 + 3890) * 16) / 100));
+    chip().writeRegister(bt::I2C, i2cWriteWord(0xC6, ((10000 + 3890) * 16) / 100));
     tuner = chip().tuner();
     EXPECT_EQ(tuner.address, 0xC6u);
     EXPECT_EQ(*tuner.frequencyHz, 99'975'000); // divider 2222
@@ -120,7 +106,7 @@ TEST_F(VirtualChipTest, TunerDecodesDividerAndBandAndLocksOnStations)
     EXPECT_FALSE(VirtualChip::isStationFrequency(48'149'000));
 
     // A transfer to an address that is not a tuner's changes no tuner state.
-    chip().writeRegister(bt::I2C, i2cWord(0xA0, 1506));
+    chip().writeRegister(bt::I2C, i2cWriteWord(0xA0, 1506));
     EXPECT_EQ(chip().tuner().address, 0xC6u);
     EXPECT_EQ(*chip().tuner().divider, ((10000u + 3890u) * 16u) / 100u);
 }
@@ -144,12 +130,12 @@ TEST_F(VirtualChipTest, ForcedSignalOverridesTheTuner)
 TEST_F(VirtualChipTest, TransferRingKeepsTheLastEightOldestFirst)
 {
     for (std::uint32_t i = 0; i < 11; ++i) {
-        chip().writeRegister(bt::I2C, i2cWord(0xC2, i));
+        chip().writeRegister(bt::I2C, i2cWriteWord(0xC2, i));
     }
     const std::vector<I2cTransfer> transfers = chip().recentTransfers();
     ASSERT_EQ(transfers.size(), kTransferHistory);
     for (std::size_t i = 0; i < transfers.size(); ++i) {
-        EXPECT_EQ(transfers[i].word, i2cWord(0xC2, static_cast<std::uint32_t>(i + 3)));
+        EXPECT_EQ(transfers[i].word, i2cWriteWord(0xC2, static_cast<std::uint32_t>(i + 3)));
         EXPECT_GT(transfers[i].timeMs, 0u);
     }
     EXPECT_LE(transfers.front().timeMs, transfers.back().timeMs);

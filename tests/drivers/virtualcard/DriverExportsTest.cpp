@@ -1,84 +1,49 @@
 // The driver library as the suite meets it: loaded by dlopen, its six functions resolved by
 // name, the card found through the state file named by VELORA_CARD.
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
-#include "hw/DriverApi.h"
-#include "tests/drivers/TempDir.h"
+#include "tests/drivers/DriverLibrary.h"
+#include "tests/drivers/virtualcard/TestCard.h"
+#include "tests/support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
 #include <string>
-
-#include <dlfcn.h>
 
 namespace {
 
 using namespace velora::virtualcard;
 namespace bt = velora::bt;
 
-class DriverLibraryTest : public ::testing::Test
+class DriverLibraryTest : public ::testing::Test, protected velora::test::DriverLibrary
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.valid());
-        m_statePath = m_dir.file("card");
-        ::setenv("VELORA_CARD", m_statePath.c_str(), 1);
-        m_library = ::dlopen(VELORA_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(m_library, nullptr) << ::dlerror();
-        discover = resolve<PciGetHardwareResourcesFn>("pciGetHardwareResources");
-        isOpened = resolve<IsDriverOpenedFn>("isDriverOpened");
-        unmap = resolve<MemoryUnmapFn>("memoryUnmap");
-        map = resolve<MemoryMapFn>("memoryMap");
-        read = resolve<MemoryReadFn>("memoryRead");
-        write = resolve<MemoryWriteFn>("memoryWrite");
-        ASSERT_TRUE(discover && isOpened && unmap && map && read && write);
+        ASSERT_TRUE(m_card.valid());
+        m_statePath = m_card.path();
+        m_cardVariable.emplace("VELORA_CARD", m_statePath);
+        ASSERT_TRUE(open(VELORA_DRIVER_LIBRARY)) << error();
     }
 
     void TearDown() override
     {
-        if (m_library) {
-            // Give back every mapping a test left, so the next test starts unmapped.
-            for (int i = 0; isOpened && isOpened() && i < 16; ++i) {
-                unmap(1, 0x40);
-            }
-            ::dlclose(m_library);
+        // Give back every mapping a test left, so the next test starts unmapped.
+        for (int i = 0; isOpened && isOpened() && i < 16; ++i) {
+            unmap(1, 0x40);
         }
+        close();
     }
 
     // The card's state as another process would see it.
-    VirtualChip& card()
-    {
-        if (!m_file) {
-            m_file = CardStateFile::open(m_statePath);
-            m_chip = std::make_unique<VirtualChip>(m_file->layout());
-        }
-        return *m_chip;
-    }
-
-    CardStateFile& stateFile()
-    {
-        card();
-        return *m_file;
-    }
+    VirtualChip& card() { return m_card.chip(); }
+    CardStateFile& stateFile() { return m_card.file(); }
 
     std::string m_statePath;
-    PciGetHardwareResourcesFn discover = nullptr;
-    IsDriverOpenedFn isOpened = nullptr;
-    MemoryUnmapFn unmap = nullptr;
-    MemoryMapFn map = nullptr;
-    MemoryReadFn read = nullptr;
-    MemoryWriteFn write = nullptr;
+    std::optional<velora::test::ScopedEnvironment> m_cardVariable;
 
 private:
-    template <typename Fn> Fn resolve(const char* name) { return reinterpret_cast<Fn>(::dlsym(m_library, name)); }
-
-    velora::testing::TempDir m_dir;
-    void* m_library = nullptr;
-    std::unique_ptr<CardStateFile> m_file;
-    std::unique_ptr<VirtualChip> m_chip;
+    velora::test::TestCard m_card;
 };
 
 TEST_F(DriverLibraryTest, DiscoveryFindsOnlyTheSelectedChip)
@@ -172,7 +137,7 @@ TEST_F(DriverLibraryTest, MappingsAreCountedAndStrayUnmapsAreHarmless)
 TEST_F(DriverLibraryTest, UnusableStateFileMeansNoCard)
 {
     const std::string missing = m_statePath + ".d/none/card";
-    ::setenv("VELORA_CARD", missing.c_str(), 1);
+    m_cardVariable->set(missing.c_str());
     for (std::uint32_t device : bt::kDiscoveryOrder) {
         std::uint32_t r1 = 0, r2 = 0, r3 = 0;
         EXPECT_NE(discover(bt::kPciVendor, device, &r1, &r2, &r3), 0);

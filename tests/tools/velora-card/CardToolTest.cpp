@@ -1,22 +1,16 @@
 // The velora-card tool, run as the user runs it: a separate process on a state file.
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
-#include "tests/drivers/TempDir.h"
+#include "tests/drivers/virtualcard/TestCard.h"
+#include "tests/support/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <sys/wait.h>
 
 namespace {
 
@@ -30,52 +24,26 @@ struct ToolRun
     std::string err;
 };
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class CardToolTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.valid()); }
+    void SetUp() override { ASSERT_TRUE(m_card.valid()); }
 
     ToolRun run(const std::vector<std::string>& args, const std::string& statePath = "")
     {
-        std::string command = "VELORA_CARD='" + (statePath.empty() ? this->statePath() : statePath) + "' '" +
-                              std::string(VELORA_CARD_TOOL) + "'";
-        for (const std::string& arg : args) {
-            command += " '" + arg + "'";
-        }
-        const std::string out = m_dir.file("out.txt");
-        const std::string err = m_dir.file("err.txt");
-        command += " >'" + out + "' 2>'" + err + "'";
-        const int status = std::system(command.c_str());
         ToolRun result;
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = readAll(out);
-        result.err = readAll(err);
+        result.exitCode = velora::test::runProgram(VELORA_CARD_TOOL, args,
+                                                   {{"VELORA_CARD", statePath.empty() ? this->statePath() : statePath}},
+                                                   std::chrono::seconds(30), &result.out, &result.err);
         return result;
     }
 
-    std::string statePath() const { return m_dir.file("card"); }
+    std::string statePath() const { return m_card.path(); }
 
-    VirtualChip& card()
-    {
-        if (!m_file) {
-            m_file = CardStateFile::open(statePath());
-            m_chip = std::make_unique<VirtualChip>(m_file->layout());
-        }
-        return *m_chip;
-    }
+    VirtualChip& card() { return m_card.chip(); }
 
 private:
-    velora::testing::TempDir m_dir;
-    std::unique_ptr<CardStateFile> m_file;
-    std::unique_ptr<VirtualChip> m_chip;
+    velora::test::TestCard m_card;
 };
 
 TEST_F(CardToolTest, BadArgumentsFailWithAClearMessage)

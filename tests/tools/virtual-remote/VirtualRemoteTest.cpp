@@ -11,8 +11,9 @@
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
+#include "hw/IrCodes.h"
 #include "remote/RemoteKeys.h"
-#include "tests/support/TempDir.h"
+#include "tests/drivers/virtualcard/TestCard.h"
 #include "tools/virtual-remote/RemoteCard.h"
 #include "tools/virtual-remote/ui/RemoteWindow.h"
 
@@ -34,7 +35,7 @@ using virtualcard::VirtualChip;
 // Tuner words for the I2C register: address 0xC0, a divider, three-byte write.
 constexpr std::uint32_t tunerWord(std::uint32_t divider)
 {
-    return 0xC0000000u | (divider << 8) | bt::I2C_WRITE3;
+    return bt::i2cWriteWord(0xC0, divider);
 }
 
 class VirtualRemoteTest : public ::testing::Test
@@ -42,19 +43,13 @@ class VirtualRemoteTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.valid());
-        m_path = m_dir.file("card");
+        ASSERT_TRUE(m_card.valid());
+        m_path = m_card.path();
         setenv("VELORA_CARD", m_path.c_str(), 1);
     }
 
     // The test's own view of the card; opened on first use.
-    VirtualChip chip()
-    {
-        if (!m_file) {
-            m_file = CardStateFile::open(m_path);
-        }
-        return VirtualChip(m_file->layout());
-    }
+    VirtualChip& chip() { return m_card.chip(); }
     std::uint32_t gpio() { return chip().readRegister(bt::GPIO_DATA); }
 
     static QPushButton* key(RemoteWindow& window, const char* name)
@@ -64,9 +59,8 @@ protected:
         return button;
     }
 
-    test::TempDir m_dir;
+    test::TestCard m_card;
     std::string m_path;
-    std::unique_ptr<CardStateFile> m_file;
 };
 
 TEST_F(VirtualRemoteTest, ShowsEveryKeyAndClickingPutsItsCodeOnTheCard)
@@ -88,7 +82,7 @@ TEST_F(VirtualRemoteTest, ShowsEveryKeyAndClickingPutsItsCodeOnTheCard)
 
     // An armed receiver: the other 24 bits of GPIO_DATA must survive every press.
     chip().writeRegister(bt::GPIO_DATA, 0x00ABCDFF);
-    for (const remote::IrCode& row : remote::IrCodeTable) {
+    for (const IrCode& row : IrCodeTable) {
         QTest::mouseClick(key(window, remote::KeyNameTable[row.key]), Qt::LeftButton);
         card.waitIdle();
         EXPECT_EQ(gpio(), 0x00ABCD00u | row.code) << row.logName;
