@@ -147,6 +147,10 @@ err=$(env -u DISPLAY kavoremote 2>&1) || status=$?
 [[ $status -eq 1 && $(wc -l <<<"$err") -eq 1 ]] || die "kavoremote without a display: status $status, '$err'"
 echo "   without a display: $err"
 
+# velora-autostart finds the autostart entry of the installed suite.
+XDG_CONFIG_HOME="$scratch/autostart" velora-autostart on >/dev/null || die "velora-autostart on failed"
+grep -qx 'Exec=kavoremote' "$scratch/autostart/autostart/kavoremote.desktop" || die "velora-autostart copied no entry"
+
 step "The installed KavoRemote on the virtual card, under Xvfb"
 mkdir -p "$scratch/home"
 VELORA_PACKAGE_SESSION=1 VELORA_PACKAGE_HOME="$scratch/home" \
