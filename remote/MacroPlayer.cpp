@@ -1,5 +1,6 @@
 #include "remote/MacroPlayer.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,18 +28,48 @@ MacroPlayer::MacroPlayer(platform::Desktop& desktop, platform::Clock& clock, pla
 
 MacroPlayer::~MacroPlayer()
 {
+    releaseHeldKeys();
+}
+
+void MacroPlayer::press(std::uint8_t key)
+{
+    {
+        std::lock_guard lock(m_heldLock);
+        if (std::find(m_held.begin(), m_held.end(), key) == m_held.end()) {
+            m_held.push_back(key);
+        }
+    }
+    m_desktop.keyEvent(key, true);
+}
+
+void MacroPlayer::release(std::uint8_t key)
+{
+    {
+        std::lock_guard lock(m_heldLock);
+        m_held.erase(std::remove(m_held.begin(), m_held.end(), key), m_held.end());
+    }
+    m_desktop.keyEvent(key, false);
+}
+
+void MacroPlayer::releaseHeldKeys()
+{
     platform::TimerId pending = 0;
-    std::uint8_t key = 0;
     {
         std::lock_guard lock(m_releaseLock);
         pending = releaseTimer;
-        key = releaseKey;
         releaseTimer = 0;
         ++m_releaseSerial;
     }
     if (pending != 0) {
-        m_timers.cancel(pending);
-        release(key);
+        m_timers.cancel(pending); // waits for a release callback that is running right now
+    }
+    std::vector<std::uint8_t> held;
+    {
+        std::lock_guard lock(m_heldLock);
+        held.swap(m_held);
+    }
+    for (auto it = held.rbegin(); it != held.rend(); ++it) {
+        m_desktop.keyEvent(*it, false);
     }
 }
 
@@ -56,7 +87,7 @@ void MacroPlayer::PlayMacro(std::string_view text)
         while (pos < text.size() && isSpace(static_cast<unsigned char>(text[pos]))) {
             ++pos;
         }
-        if (pos >= text.size()) {
+        if (pos >= text.size() || m_interrupt.raised()) {
             return;
         }
         const char command = text[pos++];
@@ -86,7 +117,9 @@ void MacroPlayer::PlayMacro(std::string_view text)
             if (command == '&') {
                 m_programs.start(argument);
             } else {
-                m_clock.sleep(kActivationPauseMs);
+                if (!m_clock.interruptibleSleep(kActivationPauseMs, m_interrupt)) {
+                    return;
+                }
                 m_desktop.activateWindow(argument);
             }
             break;

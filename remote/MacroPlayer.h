@@ -9,13 +9,17 @@
 //   @Title@      after 200 ms, brings the window with exactly this title to the front
 //
 // Everything else is skipped. The player runs on the tick thread; the delayed release runs
-// on a one-shot timer thread.
+// on a one-shot timer thread. It remembers every key it has pressed and not yet released (a
+// delayed chord releases only its first key), so that the program can let them all go when
+// it ends, and its pauses can be cut short from another thread so that ending never waits
+// for a long macro.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
@@ -30,7 +34,7 @@ public:
     MacroPlayer(platform::Desktop& desktop, platform::Clock& clock, platform::TimerService& timers,
                 platform::ProgramStarter& programs);
 
-    // Cancels a pending delayed release and lets its key go, so that no key stays down.
+    // Releases every key still held (releaseHeldKeys), so that no key stays down.
     ~MacroPlayer();
 
     MacroPlayer(const MacroPlayer&) = delete;
@@ -53,10 +57,18 @@ public:
     // The pending delayed release, 0 when none.
     platform::TimerId pendingRelease() const;
 
+    // From any thread: the macro being played stops at its next command, a pause in it ends
+    // at once, and every later macro plays nothing. For the end of the program.
+    void interrupt() { m_interrupt.raise(); }
+
+    // Cancels a pending delayed release and releases every key this player pressed and has
+    // not released, the latest pressed first. Call it while no macro is being played.
+    void releaseHeldKeys();
+
 private:
     void typeText(std::string_view text);
-    void press(std::uint8_t key) { m_desktop.keyEvent(key, true); }
-    void release(std::uint8_t key) { m_desktop.keyEvent(key, false); }
+    void press(std::uint8_t key);
+    void release(std::uint8_t key);
     void scheduleRelease(std::uint8_t key);
 
     platform::Desktop& m_desktop;
@@ -72,6 +84,12 @@ private:
     platform::TimerId releaseTimer = 0;
     std::uint8_t releaseKey = 0;
     std::uint64_t m_releaseSerial = 0;
+
+    platform::Interrupt m_interrupt;
+    // Keys pressed and not released, in the order of their presses; touched by the tick
+    // thread and the release callback.
+    std::mutex m_heldLock;
+    std::vector<std::uint8_t> m_held;
 };
 
 } // namespace velora::remote

@@ -18,10 +18,25 @@ constexpr Move kMoves[] = {
 
 } // namespace
 
-void MouseControl::click(platform::MouseButton button)
+void MouseControl::button(platform::MouseButton which, bool down)
 {
-    m_desktop.mouseButton(button, true);
-    m_desktop.mouseButton(button, false);
+    m_buttonDown[which == platform::MouseButton::Left ? 0 : 1] = down;
+    m_desktop.mouseButton(which, down);
+}
+
+void MouseControl::click(platform::MouseButton which)
+{
+    button(which, true);
+    button(which, false);
+}
+
+void MouseControl::releaseHeldButtons()
+{
+    for (const platform::MouseButton which : {platform::MouseButton::Left, platform::MouseButton::Right}) {
+        if (m_buttonDown[which == platform::MouseButton::Left ? 0 : 1]) {
+            button(which, false);
+        }
+    }
 }
 
 void MouseControl::MouseAction(RemoteKey key)
@@ -45,11 +60,11 @@ void MouseControl::MouseAction(RemoteKey key)
         buttonHeld = 0;
         break;
     case keys::Cancel:
-        m_desktop.mouseButton(MouseButton::Left, buttonHeld == 0);
+        button(MouseButton::Left, buttonHeld == 0);
         buttonHeld = buttonHeld == 0 ? 1 : 0;
         break;
     case keys::Enter:
-        m_desktop.mouseButton(MouseButton::Right, buttonHeld == 0);
+        button(MouseButton::Right, buttonHeld == 0);
         buttonHeld = buttonHeld == 0 ? 1 : 0;
         break;
     case keys::AirCable:

@@ -4,6 +4,7 @@
 // change the step by 5 pixels.
 #pragma once
 
+#include <array>
 #include <atomic>
 
 #include "platform/Desktop.h"
@@ -21,13 +22,19 @@ public:
 
     bool buttonIsHeld() const { return buttonHeld != 0; }
 
+    // Lets go of every button that a toggle key left pressed. Call it while no key is acted on.
+    void releaseHeldButtons();
+
 private:
     void click(platform::MouseButton button);
+    void button(platform::MouseButton button, bool down);
 
     platform::Desktop& m_desktop;
     std::atomic<int>& m_step;
     // One flag for both toggle keys, as the keys share it.
     int buttonHeld = 0;
+    // What each button (left, right) was last told, whatever the flag says.
+    std::array<bool, 2> m_buttonDown{};
 };
 
 } // namespace velora::remote

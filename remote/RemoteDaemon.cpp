@@ -82,6 +82,9 @@ RemoteDaemon::~RemoteDaemon()
 
 bool RemoteDaemon::start()
 {
+    if (m_shutDown.load()) {
+        return false;
+    }
     m_window.startWindowTimer();
     m_windowTimerRunning = true;
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
@@ -96,7 +99,10 @@ bool RemoteDaemon::start()
 
 void RemoteDaemon::shutdown()
 {
-    m_engine.stopTick();
+    if (m_shutDown.exchange(true)) {
+        return;
+    }
+    m_engine.shutdown();
     if (m_windowTimerRunning) {
         m_window.stopWindowTimer();
         m_windowTimerRunning = false;
@@ -107,6 +113,9 @@ void RemoteDaemon::shutdown()
 
 void RemoteDaemon::RequestReinit()
 {
+    if (m_shutDown.load()) {
+        return;
+    }
     restartCountdown();
     m_engine.RequestReinit();
 }
@@ -133,6 +142,9 @@ bool RemoteDaemon::hotKeyDown()
 
 void RemoteDaemon::windowTimer()
 {
+    if (m_shutDown.load()) {
+        return;
+    }
     const bool hot = hotKeyDown();
     if (reinitCountdown > 0) {
         --reinitCountdown;
@@ -173,18 +185,30 @@ void RemoteDaemon::iconLeftClick()
 
 void RemoteDaemon::ReloadDrivers()
 {
+    if (m_shutDown.load()) {
+        return;
+    }
     m_engine.stopTick();
     m_window.stopWindowTimer();
+    m_windowTimerRunning = false;
     m_engine.DisarmReceiver();
     m_card.reset();
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
     if (!m_card->IsFound()) {
         m_window.showFailure(kNotFound);
+        if (m_shutDown.load()) {
+            return; // ended while the message was shown: the new card is gone already
+        }
     }
     m_engine.ArmReceiver(*m_card);
     m_engine.startTick();
     m_window.startWindowTimer();
     m_windowTimerRunning = true;
+}
+
+bool RemoteDaemon::reloadMacroFile()
+{
+    return !m_shutDown.load() && m_engine.LoadMacroFile(MacroPath);
 }
 
 void RemoteDaemon::speedEdited(std::string_view text)
@@ -241,6 +265,9 @@ std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
 
 std::optional<OptionsError> RemoteDaemon::reloadKeyTables(const OptionsForm& form)
 {
+    if (m_shutDown.load()) {
+        return std::nullopt;
+    }
     if (auto error = takeOptions(form)) {
         return error;
     }

@@ -4,6 +4,7 @@
 // what this asks it to show and hands the controls' contents in as an OptionsForm.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,9 +81,15 @@ public:
     // false: the program then ends through shutdown().
     bool start();
 
-    // Stops the tick and window timer 1, disarms the receiver and destroys the card (the
-    // mapping is released, then the driver library unloaded). Safe to call more than once.
+    // The end of the program: a macro being played is cut short, the tick and window timer 1
+    // stop, every key and button still held down is released, the receiver is disarmed and
+    // the card destroyed (the mapping is released, then the driver library unloaded).
+    //
+    // It may come at any moment, also while a command waits in a message box, and is final:
+    // afterwards no command re-arms the receiver, starts a timer or shows a message, and a
+    // command that was waiting goes no further. Safe to call more than once.
     void shutdown();
+    bool isShutDown() const { return m_shutDown.load(); }
 
     // The commands.
     void RequestReinit();
@@ -103,10 +110,14 @@ public:
     // Writes the settings; when velora.ini cannot be written, says so as a failure.
     std::optional<OptionsError> saveOptions(const OptionsForm& form);
     std::optional<OptionsError> reloadKeyTables(const OptionsForm& form);
+    // Reloads the macro file in force (MacroPath) without asking the options window and
+    // without a message: for a reload that a script asks for. False when the file could not
+    // be read (the earlier tables then stay).
+    bool reloadMacroFile();
     // A file chosen with "Browse...": becomes MacroPath; the caller shows it, then asks.
     void macroFileChosen(const std::string& path) { MacroPath = path; }
     static std::string loadQuestion(const std::string& path) { return "Load '" + path + "' now ?"; }
-    bool confirmExit() { return m_window.askYesNo("Are you sure you want to quit ?"); }
+    bool confirmExit() { return !m_shutDown.load() && m_window.askYesNo("Are you sure you want to quit ?"); }
 
     RemoteEngine& engine() { return m_engine; }
     CaptureCard* card() const { return m_card.get(); }
@@ -132,6 +143,7 @@ private:
     RemoteEngine m_engine;
     std::unique_ptr<CaptureCard> m_card;
     bool m_windowTimerRunning = false;
+    std::atomic<bool> m_shutDown{false};
 };
 
 // An integer as the options window reads one: optional blanks and sign, then digits and

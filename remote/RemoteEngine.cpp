@@ -10,7 +10,16 @@ RemoteEngine::RemoteEngine(const RemoteServices& services)
 
 RemoteEngine::~RemoteEngine()
 {
+    shutdown();
+}
+
+void RemoteEngine::shutdown()
+{
+    m_shutDown.store(true);
+    m_player.interrupt();
     stopTick();
+    m_player.releaseHeldKeys();
+    m_mouse.releaseHeldButtons();
 }
 
 bool RemoteEngine::LoadMacroFile(const std::string& path)
@@ -40,7 +49,7 @@ std::shared_ptr<const MacroTables> RemoteEngine::macroTables() const
 
 void RemoteEngine::startTick()
 {
-    if (m_tick == 0) {
+    if (m_tick == 0 && !m_shutDown.load()) {
         m_tick = m_services.timers.startPeriodic(kTickMs, [this] { RemoteTick(); });
     }
 }

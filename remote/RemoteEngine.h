@@ -49,7 +49,7 @@ public:
     static constexpr std::uint32_t kTickMs = 10;
 
     explicit RemoteEngine(const RemoteServices& services);
-    // Stops the tick; a pending delayed release lets its key go.
+    // Shuts down (shutdown()).
     ~RemoteEngine();
 
     RemoteEngine(const RemoteEngine&) = delete;
@@ -74,10 +74,18 @@ public:
     void DisarmReceiver() { m_receiver.DisarmReceiver(); }
     void RequestReinit() { m_receiver.requestReinit(); }
 
-    // Starts and stops the 10 ms tick; stopping waits for a tick in progress.
+    // Starts and stops the 10 ms tick; stopping waits for a tick in progress. After
+    // shutdown() the tick does not start again.
     void startTick();
     void stopTick();
     bool isTicking() const { return m_tick != 0; }
+
+    // The end of the engine, on the owner's thread: a macro being played is cut short (a
+    // pause in it ends at once), the tick is stopped for good, and every key and mouse button
+    // that the engine still holds down is released. Arming and disarming stay the owner's.
+    // Safe to call more than once.
+    void shutdown();
+    bool isShutDown() const { return m_shutDown.load(); }
 
     // Called on the tick's thread after a tick changed the mode, with the new mode. Set it
     // before starting the tick.
@@ -106,6 +114,7 @@ private:
 
     std::function<void(int)> m_modeListener;
     platform::TimerId m_tick = 0;
+    std::atomic<bool> m_shutDown{false};
 };
 
 } // namespace velora::remote

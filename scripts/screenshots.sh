@@ -35,10 +35,10 @@ capture() { # title file
     echo "docs/images/$2"
 }
 
-# KavoRemote's options window: without a notification area it stays open; its notice is
-# closed first.
+# KavoRemote's options window: without a notification area it opens after a few seconds
+# (the time a panel is given to come up) and stays open; its notice is closed first.
 "$suite/KavoRemote" 2>/dev/null &
-sleep 2
+sleep 7
 xdotool search --name "^KavoRemote\$" >/dev/null && xdotool key Return || true
 capture KavoRemote kavoremote-options.png
 kill %1 2>/dev/null || true

@@ -24,6 +24,11 @@ public:
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+
+    bool interruptibleSleep(std::uint32_t milliseconds, Interrupt& interrupt) override
+    {
+        return interrupt.waitFor(milliseconds);
+    }
 };
 
 } // namespace

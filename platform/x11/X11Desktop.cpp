@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
@@ -163,6 +165,7 @@ struct ErrorState
     std::mutex mutex;
     std::vector<Display*> ownDisplays;
     XErrorHandler previous = nullptr;
+    XIOErrorHandler previousIo = nullptr;
     X11Desktop::IgnoredError last;
 };
 
@@ -191,14 +194,54 @@ int handleXError(Display* display, XErrorEvent* error)
     return previous != nullptr ? previous(display, error) : 0;
 }
 
+// Losing the connection: Xlib calls the process-wide I/O error handler, then the
+// connection's exit handler; the default of either ends the process. On our connections both
+// return, and the exit handler marks the connection lost. Other connections (Qt's) keep the
+// handler they had.
+int handleIoError(Display* display)
+{
+    ErrorState& state = errorState();
+    XIOErrorHandler previous = nullptr;
+    {
+        std::lock_guard lock(state.mutex);
+        const auto& own = state.ownDisplays;
+        if (std::find(own.begin(), own.end(), display) != own.end()) {
+            return 0;
+        }
+        previous = state.previousIo;
+    }
+    return previous != nullptr ? previous(display) : 0;
+}
+
+// Before it calls the exit handler, Xlib locks the display for the calling thread as
+// XLockDisplay does and never unlocks it (it expects the process to end): any other thread
+// touching the display, if only to close it, would wait for ever. The handler undoes that lock.
+// (When the handler returns, Xlib goes back into the call that noticed without taking the
+// display's internal mutex again, and that call releases it once more. That is harmless here:
+// every use of the connection is serialised by the object's own mutex, so no other thread
+// holds or waits for the internal one; ThreadSanitizer reports the release all the same.)
+void unlockAfterIoError(Display* display)
+{
+    XUnlockDisplay(display);
+}
+
+// The exit handler of a connection whose object does not yet or no longer exist.
+void ignoreLostConnection(Display* display, void*)
+{
+    unlockAfterIoError(display);
+}
+
 void registerDisplay(Display* display)
 {
     static std::once_flag installed;
     std::call_once(installed, [] {
         XErrorHandler previous = XSetErrorHandler(handleXError);
+        XIOErrorHandler previousIo = XSetIOErrorHandler(handleIoError);
         std::lock_guard lock(errorState().mutex);
         errorState().previous = previous;
+        errorState().previousIo = previousIo;
     });
+    XSetIOErrorExitHandler(display, ignoreLostConnection, nullptr);
     std::lock_guard lock(errorState().mutex);
     errorState().ownDisplays.push_back(display);
 }
@@ -277,6 +320,8 @@ public:
     bool isKeyDown(std::uint8_t virtualKey);
 
     Display* display() const { return m_display; }
+    void setConnectionLostHandler(std::function<void()> handler);
+    bool connectionLost() const { return m_lost.load(); }
 
 private:
     struct Spare
@@ -291,6 +336,10 @@ private:
         Window window = 0;
         std::string title;
     };
+
+    // The connection's exit handler: Xlib has found the connection broken. Runs inside an
+    // Xlib call of this object, with m_mutex held by the caller (or from the constructor).
+    static void onConnectionLost(Display* display, void* impl);
 
     // Keymap
     void fetchKeymap();
@@ -316,6 +365,10 @@ private:
     Window m_root;
     int m_screen;
     std::mutex m_mutex;
+    // Once set, nothing touches the connection again: Xlib keeps queueing requests on a
+    // broken connection and in the end writes past its buffer.
+    std::atomic<bool> m_lost{false};
+    std::function<void()> m_onLost;
     std::array<Atom, kAtomCount> m_atoms{};
 
     int m_xkbEventBase = -1;
@@ -333,6 +386,7 @@ private:
 X11Desktop::Impl::Impl(Display* display)
     : m_display(display), m_root(XDefaultRootWindow(display)), m_screen(XDefaultScreen(display))
 {
+    XSetIOErrorExitHandler(m_display, onConnectionLost, this);
     std::array<char*, kAtomCount> names{};
     for (std::size_t i = 0; i < kAtomCount; ++i) {
         names[i] = const_cast<char*>(kAtomNames[i]);
@@ -366,30 +420,59 @@ X11Desktop::Impl::Impl(Display* display)
     }
 }
 
+void X11Desktop::Impl::onConnectionLost(Display* display, void* impl)
+{
+    unlockAfterIoError(display);
+    auto* self = static_cast<Impl*>(impl);
+    if (!self->m_lost.exchange(true) && self->m_onLost) {
+        self->m_onLost();
+    }
+}
+
+void X11Desktop::Impl::setConnectionLostHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_onLost = std::move(handler);
+}
+
 X11Desktop::Impl::~Impl()
 {
     std::lock_guard lock(m_mutex);
+    m_onLost = nullptr;
+    if (m_lost) {
+        XSetIOErrorExitHandler(m_display, ignoreLostConnection, nullptr);
+        return; // nothing can be released on a server that has gone
+    }
     // A key or button left down would stay down for the whole session.
-    for (int keycode = 0; keycode < 256; ++keycode) {
+    for (int keycode = 0; keycode < 256 && !m_lost; ++keycode) {
         if (m_keycodeDown[keycode]) {
             XTestFakeKeyEvent(m_display, static_cast<unsigned>(keycode), False, CurrentTime);
         }
     }
-    for (unsigned i = 0; i < m_buttonDown.size(); ++i) {
+    for (unsigned i = 0; i < m_buttonDown.size() && !m_lost; ++i) {
         if (m_buttonDown[i]) {
             XTestFakeButtonEvent(m_display, i == 0 ? 1 : 3, False, CurrentTime);
         }
     }
     // Empty the spares again, but only those still carrying what we put there: another
     // client may have taken one over meanwhile.
-    fetchKeymap();
+    if (!m_lost) {
+        fetchKeymap();
+    }
     KeySym nothing = NoSymbol;
     for (const Spare& spare : m_spares) {
+        if (m_lost) {
+            break;
+        }
         if (spare.keysym != NoSymbol && keymapSym(spare.keycode, 0) == spare.keysym) {
             XChangeKeyboardMapping(m_display, spare.keycode, 1, &nothing, 1);
         }
     }
-    XSync(m_display, False);
+    if (!m_lost) {
+        XSync(m_display, False);
+    }
+    // The display outlives this object by its XCloseDisplay.
+    XSetIOErrorExitHandler(m_display, ignoreLostConnection, nullptr);
 }
 
 // ---- Keymap ------------------------------------------------------------------------------
@@ -510,6 +593,9 @@ void X11Desktop::Impl::keyEvent(std::uint8_t virtualKey, bool down)
         return;
     }
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return;
+    }
     noteMappingChanges();
     KeyCode keycode = 0;
     if (down) {
@@ -539,6 +625,9 @@ bool X11Desktop::Impl::isKeyDown(std::uint8_t virtualKey)
         return false;
     }
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return false;
+    }
     noteMappingChanges();
     std::array<char, 32> keys{};
     XQueryKeymap(m_display, keys.data());
@@ -562,6 +651,9 @@ void X11Desktop::Impl::mouseButton(MouseButton button, bool down)
 {
     const unsigned index = button == MouseButton::Left ? 0 : 1;
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return;
+    }
     XTestFakeButtonEvent(m_display, index == 0 ? 1 : 3, down ? True : False, CurrentTime);
     XFlush(m_display);
     m_buttonDown[index] = down;
@@ -570,6 +662,9 @@ void X11Desktop::Impl::mouseButton(MouseButton button, bool down)
 PointerPosition X11Desktop::Impl::pointerPosition()
 {
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return {};
+    }
     Window root = 0;
     Window child = 0;
     int rootX = 0;
@@ -599,6 +694,9 @@ void X11Desktop::Impl::screenSize(unsigned& width, unsigned& height)
 void X11Desktop::Impl::setPointerPosition(int x, int y)
 {
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return;
+    }
     unsigned width = 0;
     unsigned height = 0;
     screenSize(width, height);
@@ -764,7 +862,7 @@ std::optional<X11Desktop::Impl::Foreground> X11Desktop::Impl::foreground()
     }
     Window topLevel = start;
     Window window = start;
-    for (int depth = 0; depth < 64 && window != None && window != m_root; ++depth) {
+    for (int depth = 0; depth < 64 && window != None && window != m_root && !m_lost; ++depth) {
         if (auto title = windowTitle(window)) {
             return Foreground{window, cutTitle(std::move(*title))};
         }
@@ -780,6 +878,9 @@ std::optional<X11Desktop::Impl::Foreground> X11Desktop::Impl::foreground()
 std::string X11Desktop::Impl::foregroundTitle()
 {
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return {};
+    }
     const auto front = foreground();
     return front ? front->title : std::string();
 }
@@ -787,8 +888,11 @@ std::string X11Desktop::Impl::foregroundTitle()
 void X11Desktop::Impl::minimiseForeground()
 {
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return;
+    }
     const auto front = foreground();
-    if (!front) {
+    if (!front || m_lost) {
         return;
     }
     if (windowManagerPresent()) {
@@ -818,8 +922,11 @@ void X11Desktop::Impl::sendToRoot(Window window, Atom messageType, const std::ar
 void X11Desktop::Impl::maximiseForeground()
 {
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return;
+    }
     const auto front = foreground();
-    if (!front) {
+    if (!front || m_lost) {
         return;
     }
     const Atom vertical = m_atoms[kNetWmStateMaximizedVert];
@@ -871,6 +978,9 @@ std::optional<Window> X11Desktop::Impl::findWindow(const std::string& title)
         return result;
     };
     for (Window topLevel : childrenOf(m_root)) {
+        if (m_lost) {
+            return std::nullopt;
+        }
         candidates.push_back(topLevel);
         for (Window inner : childrenOf(topLevel)) {
             candidates.push_back(inner);
@@ -878,6 +988,9 @@ std::optional<Window> X11Desktop::Impl::findWindow(const std::string& title)
     }
     std::optional<Window> hidden;
     for (Window window : candidates) {
+        if (m_lost) {
+            return std::nullopt;
+        }
         const auto name = windowTitle(window);
         if (!name || *name != title) {
             continue;
@@ -899,8 +1012,11 @@ std::optional<Window> X11Desktop::Impl::findWindow(const std::string& title)
 bool X11Desktop::Impl::activateWindow(const std::string& title)
 {
     std::lock_guard lock(m_mutex);
+    if (m_lost) {
+        return false;
+    }
     const auto window = findWindow(title);
-    if (!window) {
+    if (!window || m_lost) {
         return false;
     }
     if (windowManagerSupports({m_atoms[kNetActiveWindow]})) {
@@ -925,15 +1041,17 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName)
     if (display == nullptr) {
         return nullptr;
     }
+    // Ours from the first request on, so that losing the server at any point ends nothing.
+    registerDisplay(display);
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
     if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         XCloseDisplay(display);
+        unregisterDisplay(display);
         return nullptr;
     }
-    registerDisplay(display);
     return std::unique_ptr<X11Desktop>(new X11Desktop(std::make_unique<Impl>(display)));
 }
 
@@ -996,6 +1114,16 @@ bool X11Desktop::activateWindow(const std::string& title)
 bool X11Desktop::isKeyDown(std::uint8_t virtualKey)
 {
     return m_impl->isKeyDown(virtualKey);
+}
+
+void X11Desktop::setConnectionLostHandler(std::function<void()> handler)
+{
+    m_impl->setConnectionLostHandler(std::move(handler));
+}
+
+bool X11Desktop::connectionLost() const
+{
+    return m_impl->connectionLost();
 }
 
 X11Desktop::IgnoredError X11Desktop::lastIgnoredError()

@@ -4,7 +4,10 @@
 // One X connection belongs to the object and every call takes one lock around its Xlib use,
 // so the daemon's tick thread, its release-timer thread and the GUI thread may call at once.
 // X errors on that connection (a window that vanished between two requests, a stale
-// _NET_ACTIVE_WINDOW) are recorded and otherwise ignored: they never end the process.
+// _NET_ACTIVE_WINDOW) are recorded and otherwise ignored: they never end the process. Nor does
+// losing the connection (the X server ended or was killed), which Xlib would otherwise answer
+// with exit() from whichever thread noticed: the object then does nothing any more and tells
+// its owner through the connection-lost handler.
 //
 // Keys: each virtual-key code maps to one keysym (letters to the lower-case letter, digits
 // to the digit, VK_NUMPAD0 to KP_0, ...) and the keysym to a keycode that carries it without
@@ -25,6 +28,7 @@
 #include "platform/Desktop.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,6 +54,12 @@ public:
     void maximiseForeground() override;
     bool activateWindow(const std::string& title) override;
     bool isKeyDown(std::uint8_t virtualKey) override;
+
+    // Called once when the connection to the X server breaks, on the thread whose call of
+    // this object noticed it, inside that call: it must not call the object back. From then
+    // on every call does nothing. Set it before the object is shared with other threads.
+    void setConnectionLostHandler(std::function<void()> handler);
+    bool connectionLost() const;
 
     // The X error most recently ignored on a connection of this class, for diagnostics and
     // tests; count is the number ignored since the process started (0: none yet).

@@ -62,6 +62,7 @@ RemoteDialog::~RemoteDialog()
     if (!m_ended) {
         endDialog(0);
     }
+    delete m_notice; // it has no owner window to go with
 }
 
 void RemoteDialog::buildControls()
@@ -90,9 +91,11 @@ void RemoteDialog::buildControls()
         place(widget, x, y, w, h);
         return widget;
     };
+    // A push button with the focus takes Enter; Hide, the dialog's default, takes it while
+    // the focus is on anything else.
     auto button = [&](const char* text, int x, int y, int w, int h) {
         auto* widget = new QPushButton(QString::fromLatin1(text), this);
-        widget->setAutoDefault(false);
+        widget->setAutoDefault(true);
         place(widget, x, y, w, h);
         return widget;
     };
@@ -192,13 +195,45 @@ bool RemoteDialog::initialise()
         endDialog(1);
         return false;
     }
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    m_sinceStart.start();
+    m_notificationAreaWatch.setInterval(250);
+    connect(&m_notificationAreaWatch, &QTimer::timeout, this, &RemoteDialog::watchNotificationArea);
+    watchNotificationArea();
+    return true;
+}
+
+void RemoteDialog::watchNotificationArea()
+{
+    if (m_ended) {
+        m_notificationAreaWatch.stop();
+        return;
+    }
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // The icon docks by itself once there is an area to dock in; the window that stood in
+        // for it goes, once no box waits over it.
+        if (m_shownForWantOfIcon) {
+            if (!m_modals.isEmpty()) {
+                return;
+            }
+            m_shownForWantOfIcon = false;
+            if (m_notice) {
+                m_notice->close();
+            }
+            hide();
+        }
+        m_notificationAreaWatch.stop();
+        return;
+    }
+    if (!m_shownForWantOfIcon && m_sinceStart.elapsed() >= m_notificationAreaWaitMs) {
         // Without a notification area the window is the only way to the options and Exit.
+        m_shownForWantOfIcon = true;
         show();
         notice(QStringLiteral("This desktop has no notification area, so KavoRemote keeps its window open: "
                               "use Exit in it to end the program, or right-click it for the menu."));
     }
-    return true;
+    if (!m_notificationAreaWatch.isActive()) {
+        m_notificationAreaWatch.start();
+    }
 }
 
 void RemoteDialog::endDialog(int result)
@@ -207,6 +242,16 @@ void RemoteDialog::endDialog(int result)
         return;
     }
     m_ended = true;
+    m_notificationAreaWatch.stop();
+    // Every box and dialog still open returns from its exec; what opened it sees m_ended.
+    for (auto it = m_modals.rbegin(); it != m_modals.rend(); ++it) {
+        if (*it) {
+            (*it)->reject();
+        }
+    }
+    if (m_notice) {
+        m_notice->close();
+    }
     m_tray->hide();
     m_daemon->shutdown();
     hide();
@@ -235,6 +280,9 @@ bool RemoteDialog::reportOptionsError(const std::optional<OptionsError>& error)
         return false;
     }
     messageBox(QMessageBox::Warning, qt(error->message), QMessageBox::Ok);
+    if (m_ended) {
+        return true;
+    }
     QLineEdit* control = error->field == OptionsError::Field::Timeout ? m_timeout : m_speed;
     control->setFocus();
     control->selectAll();
@@ -270,19 +318,19 @@ void RemoteDialog::reloadKeyTablesCommand()
 void RemoteDialog::browseCommand()
 {
     const QString chosen = chooseMacroFile();
-    if (chosen.isEmpty()) {
+    if (chosen.isEmpty() || m_ended) {
         return;
     }
     m_daemon->macroFileChosen(local(QFileInfo(chosen).absoluteFilePath()));
     fillControls();
-    if (askYesNo(RemoteDaemon::loadQuestion(m_daemon->MacroPath))) {
+    if (askYesNo(RemoteDaemon::loadQuestion(m_daemon->MacroPath)) && !m_ended) {
         reloadKeyTablesCommand();
     }
 }
 
 void RemoteDialog::exitCommand()
 {
-    if (m_daemon->confirmExit()) {
+    if (m_daemon->confirmExit() && !m_ended) {
         endDialog(1);
     }
 }
@@ -292,9 +340,16 @@ void RemoteDialog::reloadDriversCommand()
     m_daemon->ReloadDrivers();
 }
 
+void RemoteDialog::reloadMacroFileCommand()
+{
+    m_daemon->reloadMacroFile();
+}
+
 void RemoteDialog::showMessage(std::string_view text)
 {
-    messageBox(QMessageBox::NoIcon, qt(text), QMessageBox::Ok);
+    if (!m_ended) {
+        messageBox(QMessageBox::NoIcon, qt(text), QMessageBox::Ok);
+    }
 }
 
 void RemoteDialog::showFailure(std::string_view text)
@@ -305,7 +360,9 @@ void RemoteDialog::showFailure(std::string_view text)
 
 bool RemoteDialog::askYesNo(std::string_view text)
 {
-    return messageBox(QMessageBox::Question, qt(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return !m_ended &&
+           messageBox(QMessageBox::Question, qt(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
+           !m_ended;
 }
 
 void RemoteDialog::updateTrayIcon(int mouseMode)
@@ -326,24 +383,45 @@ void RemoteDialog::applyTrayIcon(int mouseMode)
     m_tray->setToolTip(QString::fromLatin1(mouseMode != 0 ? kMouseTip : kKeyboardTip));
 }
 
+// Boxes and the file dialog have no owner window. They are modal for the whole program all the
+// same, but a window manager that treats a dialog owned by the options window (itself a
+// dialog) as a dialog of a dialog (matchbox) keeps handing the focus back to the options
+// window, and Qt passes each such focus on to the modal box at once: the two fight over the
+// focus without end, the box is never painted and nothing else is handled meanwhile.
+int RemoteDialog::runModal(QDialog& dialog)
+{
+    if (m_ended) {
+        return QDialog::Rejected;
+    }
+    dialog.setWindowIcon(windowIcon());
+    m_modals.append(QPointer<QDialog>(&dialog));
+    const int result = dialog.exec();
+    m_modals.removeAll(QPointer<QDialog>(&dialog));
+    return result;
+}
+
 QMessageBox::StandardButton RemoteDialog::messageBox(QMessageBox::Icon icon, const QString& text,
                                                      QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(icon, QStringLiteral("KavoRemote"), text, buttons, isVisible() ? this : nullptr);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    QMessageBox box(icon, QStringLiteral("KavoRemote"), text, buttons);
+    return static_cast<QMessageBox::StandardButton>(runModal(box));
 }
 
 void RemoteDialog::notice(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("KavoRemote"), text, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
+    if (m_notice) {
+        m_notice->close();
+    }
+    m_notice = new QMessageBox(QMessageBox::Information, QStringLiteral("KavoRemote"), text, QMessageBox::Ok);
+    m_notice->setWindowIcon(windowIcon());
+    m_notice->setAttribute(Qt::WA_DeleteOnClose);
+    m_notice->setModal(false);
+    m_notice->show();
 }
 
 QString RemoteDialog::chooseMacroFile()
 {
-    QFileDialog dialog(this);
+    QFileDialog dialog;
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("Macro files (*.mac)"));
     dialog.setDefaultSuffix(QStringLiteral("mac"));
@@ -360,7 +438,7 @@ QString RemoteDialog::chooseMacroFile()
     if (!places.isEmpty()) {
         dialog.setSidebarUrls(places);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
     return dialog.selectedFiles().constFirst();

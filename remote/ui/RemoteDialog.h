@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QIcon>
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -35,15 +38,23 @@ public:
     RemoteDialog(const DaemonServices& services, std::string iniPath, QWidget* parent = nullptr);
     ~RemoteDialog() override;
 
+    // How long a desktop without a notification area is given to get one (a panel started
+    // with the session may come after the program) before the window shows instead.
+    static constexpr int kNotificationAreaWaitMs = 5000;
+
     // The window's initialisation: controls filled, the icon added, the timers, the card and
     // the receiver started. Returns false when there is no card (the message has been shown
     // and the dialog has ended).
     bool initialise();
 
-    // Ends the program in order: icon removed, timers stopped, receiver disarmed, card gone.
-    // Emits ended(result).
+    // Ends the program in order: open message boxes and dialogs closed (the commands that
+    // opened them go no further), icon removed, timers stopped, keys released, receiver
+    // disarmed, card gone. Emits ended(result). Safe at any moment, also from inside a box.
     void endDialog(int result);
     bool hasEnded() const { return m_ended; }
+
+    // For tests: the wait for a notification area, instead of kNotificationAreaWaitMs.
+    void setNotificationAreaWait(int milliseconds) { m_notificationAreaWaitMs = milliseconds; }
 
     RemoteDaemon& daemon() { return *m_daemon; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
@@ -74,6 +85,9 @@ public slots:
     void browseCommand();
     void exitCommand();
     void reloadDriversCommand();
+    // The macro file reloaded as "Reload key tables" does, without asking the options window
+    // and without a message: what a script asks for (SIGUSR1).
+    void reloadMacroFileCommand();
 
 protected:
     // Message boxes and the file dialog, one place each, so that tests can answer them.
@@ -82,6 +96,9 @@ protected:
     virtual QString chooseMacroFile();
     // A message that does not wait for an answer: the program goes on while it is shown.
     virtual void notice(const QString& text);
+    // Runs a dialog modally until it is answered, or until the program ends (the dialog is
+    // then closed); returns its result.
+    int runModal(QDialog& dialog);
 
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +112,9 @@ private:
     void applyTrayIcon(int mouseMode);
     void fillControls();
     OptionsForm readControls() const;
+    // Follows the notification area: docked icon and hidden window while there is one, the
+    // window and a notice once it has been missing for the wait.
+    void watchNotificationArea();
     // Shows a validation failure and puts the focus back on the control; true when there was one.
     bool reportOptionsError(const std::optional<OptionsError>& error);
 
@@ -109,6 +129,14 @@ private:
     int m_shownMode = -1;
     bool m_ended = false;
     QStringList m_macroFolders;
+    // The modal boxes and dialogs open right now, innermost last.
+    QList<QPointer<QDialog>> m_modals;
+    QPointer<QMessageBox> m_notice;
+    QTimer m_notificationAreaWatch;
+    QElapsedTimer m_sinceStart;
+    int m_notificationAreaWaitMs = kNotificationAreaWaitMs;
+    // The window shows because there is no notification area (not because it was asked for).
+    bool m_shownForWantOfIcon = false;
 
     QPushButton* m_hide = nullptr;
     QCheckBox* m_autoInit = nullptr;

@@ -1,14 +1,33 @@
 // KavoRemote: turns the card's remote control into keyboard and mouse input for the program
 // in front. It runs in the background with an icon in the notification area.
+//
+// How it ends, and its exit status:
+//   0  Exit in its menu or window, or SIGTERM, SIGINT, SIGHUP (its terminal closed) or
+//      SIGQUIT; also a second start while a copy runs
+//   1  it could not start: no card ("BT848 not found! Check DLLs")
+//   2  the X server went away (a logout, a crash, a killed server)
+// Every end is the same orderly shutdown: a macro being played is cut short, the sampling
+// tick stops, the keys and buttons it holds are released, the receiver is disarmed and the
+// card let go (mapping released, then the driver library unloaded). Without an X server the
+// process then ends at once, rather than take down windows on a connection that is gone.
+// SIGPIPE is ignored; SIGUSR1 reloads the macro file, as "Reload key tables" does but
+// without the message. Before all this, --help and --version answer and end with 0, an unknown
+// option ends with 2 after one line on standard error, and a display that cannot be opened at
+// the start ends the program with 1 after one line on standard error and in the system log.
 #include <QApplication>
 #include <QDir>
 #include <QSocketNotifier>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,17 +45,81 @@
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
+constexpr int kExitEnded = 0;
+constexpr int kExitNoCard = 1;
+constexpr int kExitDisplayLost = 2;
 
 // remote.log moves to remote.log.1 once it has reached this size.
 constexpr std::size_t kLogRotateAt = 1u << 20;
 
-void onTerminate(int)
+// What reaches the window thread through the event pipe, one byte each: the number of a
+// signal, or this for the X server gone.
+constexpr char kDisplayLost = 'X';
+
+int g_eventPipe[2] = {-1, -1};
+
+// Ends the process at once with a status, past Qt's teardown and the static destructors.
+[[noreturn]] void endNow(int status)
 {
-    const char byte = 1;
-    // Only a write from the handler; the window thread does the rest.
-    [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
+
+// From signal handlers and from whichever thread noticed the X server gone: only a write.
+void postToWindowThread(char event)
+{
+    [[maybe_unused]] const ssize_t written = write(g_eventPipe[1], &event, 1);
+}
+
+void onSignal(int number)
+{
+    const int saved = errno;
+    postToWindowThread(static_cast<char>(number));
+    errno = saved;
+}
+
+// Libraries may end the process with exit() behind the program's back: Qt's X11 plugin does
+// when its connection to the X server breaks. exit() then runs the static destructors, the
+// driver library's among them, while the tick thread still reads the card. This handler runs
+// before them (it is registered again after every load of the driver library, so that it
+// comes first): it ends the daemon in order and leaves at once.
+std::atomic<velora::remote::ui::RemoteDialog*> g_running{nullptr};
+// The status the program has decided on once it ends, until Qt has let go of the display;
+// -1 otherwise.
+std::atomic<int> g_status{-1};
+
+extern "C" void endBeforeExit()
+{
+    if (velora::remote::ui::RemoteDialog* dialog = g_running.exchange(nullptr)) {
+        dialog->daemon().shutdown();
+        g_status.store(kExitDisplayLost);
+    }
+    const int status = g_status.load();
+    if (status >= 0) {
+        endNow(status);
+    }
+}
+
+// The system's loader, with endBeforeExit registered after each load (see there).
+class ExitGuardedLoader final : public velora::platform::LibraryLoader
+{
+public:
+    explicit ExitGuardedLoader(velora::platform::LibraryLoader& loader) : m_loader(loader) {}
+    velora::platform::LibraryHandle load(const char* fileName) override
+    {
+        velora::platform::LibraryHandle library = m_loader.load(fileName);
+        std::atexit(endBeforeExit);
+        return library;
+    }
+    velora::platform::EntryPoint resolve(velora::platform::LibraryHandle library, const char* name) override
+    {
+        return m_loader.resolve(library, name);
+    }
+    void unload(velora::platform::LibraryHandle library) override { m_loader.unload(library); }
+
+private:
+    velora::platform::LibraryLoader& m_loader;
+};
 
 } // namespace
 
@@ -54,9 +137,24 @@ public:
 
     int run()
     {
+        // Signals are taken from the start; what they ask for waits in the pipe until the
+        // window is there to act on it.
+        std::signal(SIGPIPE, SIG_IGN);
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_eventPipe) == 0) {
+            struct sigaction action
+            {};
+            action.sa_handler = onSignal;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESTART;
+            for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1}) {
+                sigaction(number, &action, nullptr);
+            }
+        }
+        std::atexit(endBeforeExit);
+
         velora::ui::SingleInstance instance(QStringLiteral("KavoRemote"));
         if (!instance.acquire(false)) {
-            return 0; // another copy runs: leave it alone, silently
+            return kExitEnded; // another copy runs: leave it alone, silently
         }
         const std::string folder = platform::executableDirectory();
         std::string iniPath = "velora.ini";
@@ -81,7 +179,11 @@ public:
         }
         platform::SearchPathFileSystem files(platform::systemFileSystem(), dataFolders);
 
-        std::unique_ptr<platform::Desktop> desktop = platform::X11Desktop::open();
+        std::unique_ptr<platform::Desktop> desktop;
+        if (std::unique_ptr<platform::X11Desktop> x11 = platform::X11Desktop::open()) {
+            x11->setConnectionLostHandler([] { postToWindowThread(kDisplayLost); });
+            desktop = std::move(x11);
+        }
         const bool canEmulate = desktop != nullptr;
         if (!canEmulate) {
             desktop = std::make_unique<platform::NullDesktop>();
@@ -89,9 +191,11 @@ public:
         platform::LinuxTimerService timers;
         platform::LinuxProgramStarter programs(folder);
         platform::LinuxLogFile log(logPath, kLogRotateAt);
+        ExitGuardedLoader loader(platform::systemLibraryLoader());
+        int status = kExitEnded;
         RemoteDialog dialog(
-            DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log, files},
-                           platform::systemLibraryLoader(), platform::systemProfile()},
+            DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log, files}, loader,
+                           platform::systemProfile()},
             iniPath);
         // "Browse..." starts among the user's own macro files when there are any.
         QStringList macroFolders;
@@ -103,31 +207,58 @@ public:
             macroFolders.append(QString::fromLocal8Bit(folder.c_str()));
         }
         dialog.setMacroFolders(macroFolders);
-        connect(&dialog, &RemoteDialog::ended, this, [] { QCoreApplication::exit(0); });
+        // From here until the dialog has ended, an exit() from a library ends the daemon first.
+        g_running.store(&dialog);
+        const auto end = [&dialog, &status](int why) {
+            if (!dialog.hasEnded()) {
+                status = why;
+                g_status.store(why);
+                dialog.endDialog(0);
+            }
+        };
+        connect(&dialog, &RemoteDialog::ended, this, [&status] {
+            g_running.store(nullptr);
+            g_status.store(status);
+            QCoreApplication::exit(status);
+        });
 
-        // SIGTERM and SIGINT end the program as Exit does, without the question.
-        std::unique_ptr<QSocketNotifier> terminate;
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
-            terminate = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-            connect(terminate.get(), &QSocketNotifier::activated, &dialog, [&dialog] { dialog.endDialog(0); });
-            struct sigaction action
-            {};
-            action.sa_handler = onTerminate;
-            sigemptyset(&action.sa_mask);
-            action.sa_flags = SA_RESTART;
-            sigaction(SIGTERM, &action, nullptr);
-            sigaction(SIGINT, &action, nullptr);
+        std::unique_ptr<QSocketNotifier> events;
+        if (g_eventPipe[0] >= 0) {
+            events = std::make_unique<QSocketNotifier>(g_eventPipe[0], QSocketNotifier::Read);
+            connect(events.get(), &QSocketNotifier::activated, &dialog, [&dialog, &end] {
+                char event = 0;
+                while (read(g_eventPipe[0], &event, 1) == 1) {
+                    if (event == SIGUSR1) {
+                        dialog.reloadMacroFileCommand();
+                    } else {
+                        end(event == kDisplayLost ? kExitDisplayLost : kExitEnded);
+                    }
+                }
+            });
         }
 
         if (!dialog.initialise()) {
-            return 1;
+            g_running.store(nullptr);
+            // A start without a card fails, whatever else came meanwhile, unless the display went.
+            if (status == kExitDisplayLost) {
+                endNow(status);
+            }
+            g_status.store(kExitNoCard);
+            return kExitNoCard;
         }
         if (!canEmulate) {
             dialog.showFailure("KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 "
                                "session with the XTEST extension.");
         }
-        // A signal that came while a message box was open has ended the dialog already.
-        return dialog.hasEnded() ? 0 : exec();
+        // A signal that came while a message box was open may have ended the dialog already.
+        if (!dialog.hasEnded()) {
+            exec();
+        }
+        g_running.store(nullptr);
+        if (status == kExitDisplayLost) {
+            endNow(status);
+        }
+        return status;
     }
 };
 
@@ -151,8 +282,14 @@ int main(int argc, char** argv)
     if (const auto status = velora::ui::handleCommandLine(argc, argv, kProgram)) {
         return *status;
     }
-    velora::ui::StartGuard start(kProgram);
-    velora::remote::ui::RemoteApp app(argc, argv);
-    start.started();
-    return app.run();
+    int status = kExitEnded;
+    {
+        velora::ui::StartGuard start(kProgram);
+        velora::remote::ui::RemoteApp app(argc, argv);
+        start.started();
+        status = app.run();
+    }
+    // Qt has let go of the display: from here on the process ends as usual.
+    g_status.store(-1);
+    return status;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "fakes/EventLog.h"
 #include "platform/Clock.h"
@@ -21,6 +22,25 @@ public:
             m_log->add("sleep " + std::to_string(milliseconds));
         }
     }
+
+    // Sleeps on the fake time unless the interrupt is raised before the call or by
+    // duringSleep, which stands for whatever another thread does while this one waits.
+    bool interruptibleSleep(std::uint32_t milliseconds, platform::Interrupt& interrupt) override
+    {
+        if (duringSleep) {
+            duringSleep();
+        }
+        if (interrupt.raised()) {
+            if (m_log != nullptr) {
+                m_log->add("sleep interrupted");
+            }
+            return false;
+        }
+        sleep(milliseconds);
+        return true;
+    }
+
+    std::function<void()> duringSleep;
 
     void set(std::uint32_t now) { m_now = now; }
     void advance(std::uint32_t milliseconds) { m_now += milliseconds; }

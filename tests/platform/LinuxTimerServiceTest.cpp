@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/linux/LinuxTimerService.h"
 
 namespace velora::platform {
@@ -346,6 +347,29 @@ TEST(LinuxTimerService, DestructorStopsAndJoinsRunningTimers)
     EXPECT_LT(settled, 1000);
     std::this_thread::sleep_for(milliseconds(30));
     EXPECT_EQ(*counter, settled);
+}
+
+// The pause before a window activation: another thread cuts it short at once.
+TEST(SystemClock, InterruptibleSleepEndsWhenRaisedAndNotOtherwise)
+{
+    platform::Clock& clock = systemClock();
+    Interrupt interrupt;
+    auto start = Clock::now();
+    EXPECT_TRUE(clock.interruptibleSleep(30, interrupt));
+    EXPECT_GE(msBetween(start, Clock::now()), 29.0);
+
+    std::thread raiser([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        interrupt.raise();
+    });
+    start = Clock::now();
+    EXPECT_FALSE(clock.interruptibleSleep(10000, interrupt));
+    EXPECT_LT(msBetween(start, Clock::now()), 2000.0);
+    raiser.join();
+    // Raised stays raised: later sleeps return at once, until cleared.
+    EXPECT_FALSE(clock.interruptibleSleep(10000, interrupt));
+    interrupt.clear();
+    EXPECT_TRUE(clock.interruptibleSleep(1, interrupt));
 }
 
 } // namespace

@@ -18,8 +18,16 @@ public:
     bool answer = true;
     int timerStarts = 0;
     int icon = -1;
+    // What happens while a message waits for its OK (a signal ending the program, say).
+    std::function<void()> whileShown;
 
-    void showMessage(std::string_view text) override { m_log.add("message " + std::string(text)); }
+    void showMessage(std::string_view text) override
+    {
+        m_log.add("message " + std::string(text));
+        if (whileShown) {
+            whileShown();
+        }
+    }
     // A failure is a message box too; the texts are kept apart as well.
     std::vector<std::string> failures;
     void showFailure(std::string_view text) override
@@ -66,6 +74,13 @@ struct DaemonRig : test::RemoteFakes
     {
         daemon.emplace(DaemonServices{services(), loader, profile}, window, kIni);
         return *daemon;
+    }
+    // A remote key: the receiver's byte changes, and the ticks of the next 300 ms take it
+    // (far enough from the previous change for any key to count).
+    void pressKey(std::uint32_t code)
+    {
+        driver.registers[bt::GPIO_DATA] = code;
+        timers.fireAllDue(clock.tickCount() + 300);
     }
     // Counts the re-arms (GPIO_DATA writes with the low byte set) over a number of window ticks.
     std::vector<int> rearmTicks(int windowTicks)
@@ -335,6 +350,81 @@ TEST(RemoteDaemon, ReloadDriversFindsTheCardAgainAndKeepsTheTimersRunning)
     EXPECT_EQ(rig.log.joined(),
               "timer off unload load libvelorahwio.so pci 109e:350 map 1 8 write 0x200 0xff timer on");
     EXPECT_TRUE(daemon.card()->IsFound());
+}
+
+TEST(RemoteDaemon, ShutdownInsideAMessageBoxIsFinal)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    // "Reload drivers..." finds no card, and the program is told to end while the message
+    // waits for its OK: the card just made is destroyed and nothing is armed or restarted.
+    rig.driver.presentDevice.reset();
+    rig.window.whileShown = [&] { daemon.shutdown(); };
+    rig.log.clear();
+    daemon.ReloadDrivers();
+    EXPECT_EQ(rig.log.joined(), "timer off write 0x200 0x0 unmap 1 8 unload load libvelorahwio.so pci 109e:350 "
+                                "pci 109e:351 pci 109e:36e pci 109e:36f message BT848 not found! Check DLLs unload");
+    EXPECT_EQ(daemon.card(), nullptr);
+    EXPECT_EQ(rig.timers.activeCount(), 0u);
+    // Afterwards no command brings the receiver, a timer or a message back.
+    rig.driver.presentDevice = 0x350;
+    rig.log.clear();
+    daemon.ReloadDrivers();
+    daemon.RequestReinit();
+    daemon.windowTimer();
+    daemon.engine().startTick();
+    EXPECT_FALSE(daemon.reloadKeyTables(daemon.options()));
+    EXPECT_FALSE(daemon.confirmExit());
+    EXPECT_EQ(rig.log.joined(), "");
+    EXPECT_EQ(rig.timers.activeCount(), 0u);
+    EXPECT_FALSE(daemon.engine().receiver().reinitPending());
+}
+
+TEST(RemoteDaemon, ShutdownReleasesWhatChordsAndButtonsStillHold)
+{
+    DaemonRig rig;
+    rig.files.put("default.mac", "Default\nDown: ![VK_CONTROL VK_MENU T]\nEnd\n");
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    rig.timers.fireAllDue(rig.clock.tickCount() + 300);
+    // A delayed chord lets go only of its first key; the others stay down while it runs.
+    rig.log.clear();
+    rig.pressKey(0x98);
+    EXPECT_EQ(rig.log.joined(), "+CONTROL +MENU +T -CONTROL");
+    // In mouse mode "Cancel" holds the left button down.
+    daemon.mouseModeCommand();
+    rig.pressKey(0xF8);
+    daemon.keyboardModeCommand();
+    // Again, and the program ends before the pending release: everything goes up, the
+    // latest pressed first, before the receiver is disarmed.
+    rig.pressKey(0x00);
+    rig.driver.registers[bt::GPIO_DATA] = 0x98;
+    rig.timers.fireAllDue(rig.clock.tickCount() + 20);
+    rig.log.clear();
+    daemon.shutdown();
+    EXPECT_EQ(rig.log.joined(), "-CONTROL -T -MENU -LMB timer off write 0x200 0x0 unmap 1 8 unload");
+}
+
+TEST(RemoteDaemon, ShutdownCutsAPlayingMacroShort)
+{
+    DaemonRig rig;
+    rig.files.put("default.mac", "Default\nDown: @One@ @Two@ @Three@ [VK_F1]\nEnd\n");
+    rig.desktop.windows = {"One", "Two", "Three"};
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    rig.timers.fireAllDue(rig.clock.tickCount() + 300);
+    // The first activation plays; the program is told to end during the second pause.
+    int pauses = 0;
+    rig.clock.duringSleep = [&] {
+        if (++pauses == 2) {
+            daemon.shutdown();
+        }
+    };
+    rig.log.clear();
+    rig.pressKey(0x98);
+    EXPECT_EQ(rig.log.joined(), "activate One timer off write 0x200 0x0 unmap 1 8 unload");
+    EXPECT_EQ(pauses, 2);
 }
 
 TEST(RemoteDaemon, ExitAsksFirst)

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 #include <deque>
 #include <thread>
 
@@ -142,14 +143,17 @@ TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
 TEST(RemoteDialog, StartsHiddenWithTheModeIconOrSaysWhyItStaysOpen)
 {
     DialogRig rig;
+    rig.dialog->setNotificationAreaWait(300);
     ASSERT_TRUE(rig.dialog->initialise());
     EXPECT_EQ(rig.dialog->shownMode(), 0);
     EXPECT_EQ(rig.dialog->trayIcon()->toolTip(), "Kavora II Remote Control - Keyboard Mode");
     EXPECT_EQ(rig.driver.registers[bt::GPIO_DATA] & 0xFFu, 0xFFu);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        EXPECT_FALSE(rig.dialog->isVisible());
-    } else {
-        // No notification area (as on the offscreen platform): the window stays, and says why once.
+    EXPECT_FALSE(rig.dialog->isVisible());
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // No notification area (as on the offscreen platform): after a while for one to come,
+        // the window stays, and says why once.
+        EXPECT_TRUE(rig.dialog->messages.empty());
+        QTest::qWait(700);
         EXPECT_TRUE(rig.dialog->isVisible());
         ASSERT_EQ(rig.dialog->messages.size(), 1u);
         EXPECT_EQ(rig.dialog->messages[0].rfind("notice This desktop has no notification area", 0), 0u);
@@ -196,6 +200,75 @@ TEST(RemoteDialog, TypingASpeedActsAtOnceButHideChecksTheRange)
     EXPECT_EQ(speed->text(), "100");
     QTest::mouseClick(rig.button("Hide"), Qt::LeftButton);
     EXPECT_FALSE(rig.dialog->isVisible());
+}
+
+TEST(RemoteDialog, EnterGoesToTheFocusedButtonElseToHide)
+{
+    DialogRig rig;
+    rig.files.put("default.mac", "Default\nDown: [VK_DOWN]\nEnd\n");
+    ASSERT_TRUE(rig.dialog->initialise());
+    const auto showWithFocusOn = [&](QWidget* widget) {
+        rig.dialog->showOptionsCommand();
+        QApplication::setActiveWindow(rig.dialog.get());
+        widget->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        rig.dialog->messages.clear();
+    };
+    // A push button with the focus takes Enter: it runs and the window stays.
+    showWithFocusOn(rig.button("Reload"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(rig.dialog->messages, std::vector<std::string>{"Loaded key tables from 'default.mac'."});
+    EXPECT_TRUE(rig.dialog->isVisible());
+    showWithFocusOn(rig.button("Re-init now!"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_TRUE(rig.dialog->daemon().engine().receiver().reinitPending());
+    EXPECT_TRUE(rig.dialog->isVisible());
+    // On an edit or the list, Enter is Hide's.
+    showWithFocusOn(rig.child<QLineEdit>("edit1009"));
+    EXPECT_TRUE(rig.button("Hide")->isDefault());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(rig.dialog->isVisible());
+    showWithFocusOn(rig.dialog->findChild<QComboBox*>());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(rig.dialog->isVisible());
+    EXPECT_TRUE(rig.dialog->messages.empty());
+}
+
+// The program is told to end (a signal) while a real message box waits for its answer.
+TEST(RemoteDialog, EndingWhileABoxWaitsClosesItAndGoesNoFurther)
+{
+    test::RemoteFakes fakes;
+    test::MemoryProfile profile;
+    fakes.driver.logReads = false;
+    RemoteDialog dialog(DaemonServices{fakes.services(), fakes.loader, profile}, kIni);
+    std::vector<int> ended;
+    QObject::connect(&dialog, &RemoteDialog::ended, [&](int result) { ended.push_back(result); });
+    dialog.setNotificationAreaWait(60000);
+    ASSERT_TRUE(dialog.initialise());
+    // A box that is still open after a few seconds is closed here, and the test fails.
+    bool stuck = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        stuck = true;
+        while (QWidget* box = QApplication::activeModalWidget()) {
+            box->close();
+            box->hide();
+        }
+    });
+    watchdog.start(3000);
+    // "Reload drivers..." without a card: "BT848 not found! Check DLLs", and the end comes.
+    fakes.driver.presentDevice.reset();
+    QTimer::singleShot(200, &dialog, [&] { dialog.endDialog(0); });
+    fakes.log.clear();
+    dialog.reloadDriversCommand();
+    EXPECT_FALSE(stuck) << "the box stayed open";
+    EXPECT_EQ(ended, std::vector<int>{0});
+    EXPECT_EQ(dialog.daemon().card(), nullptr);
+    EXPECT_EQ(fakes.timers.activeCount(), 0u);
+    // Nothing was armed after the end: the log ends with the new card's unload.
+    ASSERT_FALSE(fakes.log.events().empty());
+    EXPECT_EQ(fakes.log.events().back(), "unload");
 }
 
 TEST(RemoteDialog, MenuChecksTheModeAndTheIconFollows)

@@ -35,12 +35,32 @@ Window findWindow(Display* display, const std::function<bool(Window)>& visit)
     return 0;
 }
 
+int ignoreError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 } // namespace
+
+void ignoreErrorsOfVanishingWindows()
+{
+    XSetErrorHandler(ignoreError);
+}
 
 DisplayPtr openDisplay(std::chrono::milliseconds timeout)
 {
+    ignoreErrorsOfVanishingWindows();
     Display* display = nullptr;
     waitUntil([&] { return (display = XOpenDisplay(nullptr)) != nullptr; }, timeout, std::chrono::milliseconds(50));
+    return DisplayPtr(display);
+}
+
+DisplayPtr openDisplay(const std::string& name, std::chrono::milliseconds timeout)
+{
+    ignoreErrorsOfVanishingWindows();
+    Display* display = nullptr;
+    waitUntil([&] { return (display = XOpenDisplay(name.c_str())) != nullptr; }, timeout,
+              std::chrono::milliseconds(50));
     return DisplayPtr(display);
 }
 

@@ -20,8 +20,16 @@ struct DisplayCloser
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
+// Tests ask about other programs' windows, which may go away between two requests: the
+// errors that brings (BadWindow and the like) are ignored, instead of ending the test program
+// as Xlib's default handler does. It replaces the process's error handler: openDisplay
+// installs it; a test that opens connections by other means calls it first.
+void ignoreErrorsOfVanishingWindows();
+
 // Opens $DISPLAY, trying again for up to the time; null when no server answers.
 DisplayPtr openDisplay(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+// The same for the display of that name (":3").
+DisplayPtr openDisplay(const std::string& name, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // The first window, depth first from the root, whose WM_CLASS class (or instance) equals
 // the name; with viewableOnly, only mapped and viewable ones. 0 when none.

@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "platform/x11/X11Desktop.h"
+#include "tests/support/WaitUntil.h"
+#include "tests/support/XServer.h"
 
 namespace velora::platform {
 namespace {
@@ -644,6 +646,50 @@ TEST_F(X11DesktopTest, CallsFromSeveralThreadsAtOnceAreSafe)
     }
     EXPECT_EQ(keys, 200);
     EXPECT_EQ(tap(0x0D, window), "+Return -Return");
+}
+
+// The X server goes away (a logout, a crash) while threads drive the desktop: Xlib would end
+// the process from whichever thread noticed. Instead the desktop stops using the connection
+// and says so once.
+TEST(X11DesktopServer, LosingTheServerEndsNothing)
+{
+    test::XServer server;
+    ASSERT_TRUE(server.ok());
+    std::unique_ptr<X11Desktop> desktop = X11Desktop::open(server.display().c_str());
+    ASSERT_NE(desktop, nullptr);
+    std::atomic<int> lost{0};
+    desktop->setConnectionLostHandler([&] { ++lost; });
+
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+        for (int i = 0; !stop; ++i) {
+            desktop->keyEvent(static_cast<std::uint8_t>('A' + i % 26), true);
+            desktop->keyEvent(static_cast<std::uint8_t>('A' + i % 26), false);
+        }
+    });
+    threads.emplace_back([&] {
+        while (!stop) {
+            desktop->isKeyDown(0x11);
+            desktop->foregroundTitle();
+            desktop->activateWindow("Velora nowhere");
+            desktop->setPointerPosition(5, 5);
+        }
+    });
+    std::this_thread::sleep_for(200ms);
+    desktop->keyEvent(0x10, true); // held when the server goes
+    server.kill();
+    EXPECT_TRUE(test::waitUntil([&] { return lost.load() > 0; }, 5s));
+    std::this_thread::sleep_for(300ms); // the threads go on calling the dead desktop
+    stop = true;
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(lost.load(), 1);
+    EXPECT_TRUE(desktop->connectionLost());
+    desktop->keyEvent(0x10, false);
+    EXPECT_EQ(desktop->foregroundTitle(), "");
+    desktop.reset();
 }
 
 } // namespace

@@ -2,9 +2,13 @@
 # Runs a command on a private X server (Xvfb, 1280x1024, 24 bits), optionally with a window
 # manager and a notification area, and exits with the command's status.
 #   with-desktop.sh [--wm] [--tray] command [arguments...]
+# The server runs with -noreset: otherwise it resets whenever its last client disconnects,
+# and a program connecting at that moment fails.
 # With --wm, matchbox-window-manager is started first and the command waits until it has
 # claimed the screen (_NET_SUPPORTING_WM_CHECK on the root window). With --tray, trayer
-# provides a notification area along the top of the screen. Both are stopped afterwards.
+# provides a notification area along the top of the screen; it comes up while the command
+# starts, as a panel does at a login, so a test that needs it waits until the area owns its
+# selection (_NET_SYSTEM_TRAY_S0). Both are stopped afterwards.
 set -euo pipefail
 
 wm=()
@@ -21,7 +25,7 @@ fi
 
 # First pass: start the X server and run this script again inside it.
 if [[ -z "${VELORA_DESKTOP_INNER:-}" ]]; then
-    exec xvfb-run -a -s '-screen 0 1280x1024x24' env VELORA_DESKTOP_INNER=1 "$0" "${wm[@]}" "${tray[@]}" "$@"
+    exec xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' env VELORA_DESKTOP_INNER=1 "$0" "${wm[@]}" "${tray[@]}" "$@"
 fi
 unset VELORA_DESKTOP_INNER
 
@@ -44,8 +48,8 @@ wm_ready()
 }
 
 if [[ ${#wm[@]} -gt 0 ]]; then
-    # Xvfb under load sometimes resets a connection made just as another closes; a window
-    # manager that lost its connection that way at start is started again.
+    # A window manager that could not connect at once (a server still starting under load)
+    # is started again.
     ready=0
     for _ in 1 2 3; do
         # No key shortcuts: the window manager would otherwise take keys such as F11 for itself.
@@ -69,13 +73,11 @@ if [[ ${#wm[@]} -gt 0 ]]; then
 fi
 
 if [[ ${#tray[@]} -gt 0 ]]; then
-    trayer --edge top --align right --widthtype pixel --width 160 --heighttype pixel --height 32 \
+    # The whole width of the screen: matchbox makes a dock window at an edge that wide, and
+    # a narrower trayer then moves itself, and the icons in it, off the screen.
+    trayer --edge top --align right --widthtype percent --width 100 --heighttype pixel --height 32 \
         --SetDockType true --transparent false --tint 0xdddddd >/dev/null 2>&1 &
     tray_pid=$!
-    for _ in $(seq 50); do
-        xwininfo -root -tree 2>/dev/null | grep -aq '"panel"' && break
-        sleep 0.1
-    done
 fi
 
 status=0
