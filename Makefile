@@ -5,7 +5,8 @@
 #   make test-tsan      the threaded tests (label "threaded") in a build with ThreadSanitizer
 #   make bench          the benchmarks, one "name value" line per figure
 #   make fuzz           the fuzz targets, each for FUZZ_SECONDS (default 60)
-#   make package        the Debian package (installs the suite under /opt/velora)
+#   make package        the Debian packages (dpkg-buildpackage), into $(PACKAGE_BUILD)/debs
+#   make package-test   the Debian packages linted, installed, tried, upgraded and purged (as root)
 #   make format         clang-format every source file
 #   make format-check   fail when a tracked source file is not laid out as clang-format lays it out
 BUILD ?= build
@@ -17,7 +18,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz package format format-check clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz package package-test format format-check clean
 
 all: build
 
@@ -63,10 +64,10 @@ fuzz:
 
 package:
 	@scripts/deps.sh build package
-	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELORA_TESTS=OFF >/dev/null
-	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
-	@cd $(PACKAGE_BUILD) && cpack -G DEB
-	@ls $(PACKAGE_BUILD)/*.deb
+	@scripts/package.sh $(PACKAGE_BUILD)
+
+package-test: package
+	@tests/package/debian-package-test.sh $(PACKAGE_BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

@@ -201,12 +201,15 @@ void SettingsForm::takeResolution()
     }
 }
 
-void SettingsForm::writeAll()
+bool SettingsForm::writeAll()
 {
+    bool written = true;
     for (std::size_t i = 0; i < kTextKeys.size(); ++i) {
         const TextKey& key = kTextKeys[i];
         const std::string* selected = list(key.list).selectedText();
-        m_profile.writeString(m_iniPath, key.section, key.key, selected != nullptr ? *selected : m_storedTexts[i]);
+        written = m_profile.writeString(m_iniPath, key.section, key.key,
+                                        selected != nullptr ? *selected : m_storedTexts[i]) &&
+                  written;
     }
     m_values[index(IntKey::CaptureDriverIndex)] = list(ListId::Driver).selection();
     takeResolution();
@@ -214,8 +217,9 @@ void SettingsForm::writeAll()
         if (isResolutionSize(setting.id) && !flag(IntKey::CustomResolution)) {
             continue;
         }
-        m_profile.writeInt(m_iniPath, setting.section, setting.key, m_values[index(setting.id)]);
+        written = m_profile.writeInt(m_iniPath, setting.section, setting.key, m_values[index(setting.id)]) && written;
     }
+    return written;
 }
 
 } // namespace velora::config

@@ -77,8 +77,9 @@ public:
     // TwoDigits, CaptureDriverIndex, Quality, AdjustMasterVolume, CustomResolution and, when
     // a display mode is chosen, CustomResolutionX, Y and BPP. A text key whose list has no
     // selected line gets back the value read when the form was filled, so that OK never
-    // erases a setting the user did not touch. Write failures are not reported.
-    void writeAll();
+    // erases a setting the user did not touch. Every key is written even after a failed
+    // write; returns false when any write failed.
+    bool writeAll();
 
     const std::string& iniPath() const { return m_iniPath; }
 

@@ -22,6 +22,22 @@ public:
     virtual std::vector<std::string> fileNames(std::string_view folder) = 0;
 };
 
+// The suite's data folders with the user's own tuner and card descriptions: the names in the
+// "tuners" and "cards" folders of a second source (the user's data folder of a system-wide
+// install) follow the suite's, each name listed once (without regard to case). The other
+// folders come from the suite alone: the viewer reads them from there.
+class UserDataFolders final : public DataFolderSource
+{
+public:
+    // user may be null: then this lists what suite lists.
+    UserDataFolders(DataFolderSource& suite, DataFolderSource* user) : m_suite(suite), m_user(user) {}
+    std::vector<std::string> fileNames(std::string_view folder) override;
+
+private:
+    DataFolderSource& m_suite;
+    DataFolderSource* m_user;
+};
+
 // The video capture drivers installed on the system, by index.
 class CaptureDriverSource
 {

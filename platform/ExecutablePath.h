@@ -13,4 +13,8 @@ std::string executablePath();
 // unknown.
 std::string executableDirectory();
 
+// The folder of the binary that holds this code: the shared library it is built into (the
+// tuner library, inside a viewer's process) or else the program. Empty when unknown.
+std::string moduleDirectory();
+
 } // namespace velora::platform

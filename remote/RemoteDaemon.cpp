@@ -89,7 +89,7 @@ bool RemoteDaemon::start()
     m_windowTimerRunning = true;
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
     if (!m_card->IsFound()) {
-        m_window.showMessage(kNotFound);
+        m_window.showFailure(kNotFound);
         return false;
     }
     m_engine.ArmReceiver(*m_card);
@@ -195,7 +195,7 @@ void RemoteDaemon::ReloadDrivers()
     m_card.reset();
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
     if (!m_card->IsFound()) {
-        m_window.showMessage(kNotFound);
+        m_window.showFailure(kNotFound);
         if (m_shutDown.load()) {
             return; // ended while the message was shown: the new card is gone already
         }
@@ -257,7 +257,9 @@ std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
     settings.ReinitHotKey = ReinitHotKey;
     settings.MouseSpeed = MouseSpeed;
     settings.MacroPath = MacroPath;
-    writeRemoteSettings(m_services.profile, m_iniPath, settings);
+    if (!writeRemoteSettings(m_services.profile, m_iniPath, settings)) {
+        m_window.showFailure("The options could not be saved to '" + m_iniPath + "'.");
+    }
     return std::nullopt;
 }
 

@@ -26,6 +26,9 @@ public:
 
     // A message box with an OK button, captioned "KavoRemote".
     virtual void showMessage(std::string_view text) = 0;
+    // The same for a failure, which a window also reports where the system keeps failures
+    // (standard error and the system log on Linux). By default just the box.
+    virtual void showFailure(std::string_view text) { showMessage(text); }
     // A message box with Yes and No buttons and a question icon; true for Yes.
     virtual bool askYesNo(std::string_view text) = 0;
     // Shows the mode on the notification icon: its icon and tip. Called on the window
@@ -104,6 +107,7 @@ public:
     std::optional<OptionsError> takeOptions(const OptionsForm& form);
     // The fields as the controls show them.
     OptionsForm options() const;
+    // Writes the settings; when velora.ini cannot be written, says so as a failure.
     std::optional<OptionsError> saveOptions(const OptionsForm& form);
     std::optional<OptionsError> reloadKeyTables(const OptionsForm& form);
     // Reloads the macro file in force (MacroPath) without asking the options window and

@@ -3,7 +3,7 @@
 #   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11, the test desktop
 #                            and LIRC (lircd, irsend and irxevent, for KavoRemote's LIRC tests and benchmarks)
 #   scripts/deps.sh fuzz     clang with libFuzzer
-#   scripts/deps.sh package  the Debian packaging tools
+#   scripts/deps.sh package  the Debian packaging tools, and what the package test runs
 #   scripts/deps.sh docs     what the screenshot script drives the desktop with
 # As root it runs apt-get itself; otherwise it prints the command to run and fails.
 set -euo pipefail
@@ -16,7 +16,7 @@ for group in "$@"; do
                           xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick
                           lirc lirc-x) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
-        package) packages+=(dpkg-dev file) ;; # also in build: the package is tested
+        package) packages+=(dpkg-dev file debhelper help2man lintian man-db) ;;
         docs) packages+=(xdotool) ;;
         *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac

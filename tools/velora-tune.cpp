@@ -20,6 +20,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "VeloraVersion.h"
 #include "tools/TunerExports.h"
 
 namespace {
@@ -60,7 +61,8 @@ void usage(FILE* out)
         "  --expect-sync       exit with status 3 unless the last tuning ends with a locked signal\n"
         "  --library PATH      load this tuner library instead of libVeloraTuner.so\n"
         "  --quiet             do not copy the library's debug texts to standard error\n"
-        "  --help              show this text\n",
+        "  -h, --help          show this text and exit\n"
+        "  -v, --version       show the version and exit\n",
         out);
 }
 
@@ -187,6 +189,10 @@ std::optional<Options> parse(int argc, char** argv)
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
+            std::exit(0);
+        }
+        if (arg == "--version" || arg == "-v") {
+            std::printf("velora-tune %s\n", velora::kSuiteVersion);
             std::exit(0);
         }
         const Option* option = findOption(arg);

@@ -3,9 +3,33 @@
 // card exists only between VeloraTuner_Init and VeloraTuner_Close.
 #include "tuner/VeloraTuner.h"
 
+#include "platform/ExecutablePath.h"
+#include "platform/SearchPathFileSystem.h"
+#include "platform/UserFolders.h"
 #include "tuner/TunerLibrary.h"
 
+#include <string>
+#include <vector>
+
 namespace {
+
+// Descriptions are looked up from the viewer's current folder. When this library belongs to a
+// system-wide install, a description not found there comes from the suite folder (the
+// library's own) and then from the user's data folder.
+std::vector<std::string> descriptionFolders()
+{
+    const std::string folder = velora::platform::moduleDirectory();
+    if (!velora::platform::isSystemWideInstall(folder)) {
+        return {};
+    }
+    return {folder, velora::platform::userDataFolder()};
+}
+
+velora::platform::FileSystem& files()
+{
+    static velora::platform::SearchPathFileSystem instance(velora::platform::systemFileSystem(), descriptionFolders());
+    return instance;
+}
 
 velora::TunerLibrary& library()
 {
@@ -14,7 +38,7 @@ velora::TunerLibrary& library()
         velora::platform::systemClock(),
         velora::platform::systemDebugOutput(),
         velora::platform::systemProfile(),
-        velora::platform::systemFileSystem(),
+        files(),
     });
     return instance;
 }

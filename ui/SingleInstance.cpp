@@ -9,6 +9,8 @@
 namespace velora::ui {
 namespace {
 
+// The user's runtime folder ($XDG_RUNTIME_DIR, private to the user and emptied at logout):
+// both the lock and the socket live there, not in the shared /tmp.
 QString lockFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -26,8 +28,10 @@ SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::acquire(bool notifyRunning)
 {
-    const QString id = QStringLiteral("velora-%1-%2").arg(m_name).arg(getuid());
-    m_lock = std::make_unique<QLockFile>(lockFolder() + QLatin1Char('/') + id + QStringLiteral(".lock"));
+    const QString base = lockFolder() + QLatin1Char('/') + QStringLiteral("velora-%1-%2").arg(m_name).arg(getuid());
+    // A full path: a bare name would put the socket into the temporary folder.
+    const QString id = base + QStringLiteral(".socket");
+    m_lock = std::make_unique<QLockFile>(base + QStringLiteral(".lock"));
     // A lock left by a copy that crashed is taken over: QLockFile checks whether its owner
     // still runs.
     m_lock->setStaleLockTime(0);

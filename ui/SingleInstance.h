@@ -15,7 +15,8 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    // name identifies the program ("KavoShell"); the lock and the socket are per user.
+    // name identifies the program ("KavoShell"); the lock and the socket are per user, in
+    // the user's runtime folder.
     explicit SingleInstance(const QString& name, QObject* parent = nullptr);
     ~SingleInstance() override;
 

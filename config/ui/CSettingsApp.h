@@ -16,8 +16,9 @@ class CSettingsApp : public QApplication
     Q_OBJECT
 
 public:
-    // Command-line arguments are ignored (Qt's own, such as -platform, still apply). The
-    // application name, shown in message-box captions, is the program's file name.
+    // The command line has been read before (ui/ProgramStart); Qt's own options, such as
+    // -platform, apply. The application name, shown in message-box captions, is
+    // "VeloraConfig", set once the application exists.
     CSettingsApp(int& argc, char** argv);
 
     // Makes the program's folder the working directory, locates velora.ini, runs the

@@ -3,6 +3,8 @@
 #include "config/ui/AppIcon.h"
 #include "config/ui/CAboutBox.h"
 #include "config/ui/DialogLayout.h"
+#include "platform/ErrorLog.h"
+#include "platform/UserFolders.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -218,7 +220,20 @@ void CSettingsDlg::OnOK()
     for (const BoundFlag& bound : boundFlags()) {
         m_form.setFlag(bound.key, bound.whenSet->isChecked());
     }
-    m_form.writeAll();
+    if (!m_form.writeAll()) {
+        // The choices stay on screen, so that the user can make room or a folder writable
+        // and press OK again, or give up with Cancel.
+        std::string path = m_form.iniPath();
+        if (path.find('/') == std::string::npos) {
+            path = platform::userConfigFolder() + "/" + path;
+        }
+        const std::string text = "The settings could not be saved to '" + path + "'.";
+        platform::systemErrorLog().report(text);
+        QMessageBox failure(QMessageBox::Warning, QCoreApplication::applicationName(), QString::fromStdString(text),
+                            QMessageBox::Ok);
+        failure.exec();
+        return;
+    }
     QDialog::accept();
 }
 

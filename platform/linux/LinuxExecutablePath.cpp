@@ -1,7 +1,10 @@
 #include "platform/ExecutablePath.h"
 
 #include <climits>
+#include <cstdlib>
 
+#include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 namespace velora::platform {
@@ -23,6 +26,27 @@ std::string executableDirectory()
     if (slash == std::string::npos) {
         return {};
     }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string moduleDirectory()
+{
+    Dl_info info{};
+    link_map* module = nullptr;
+    if (dladdr1(reinterpret_cast<void*>(&moduleDirectory), &info, reinterpret_cast<void**>(&module), RTLD_DL_LINKMAP) ==
+            0 ||
+        module == nullptr || module->l_name == nullptr || module->l_name[0] == '\0') {
+        // The program itself has an empty name in the list of loaded binaries.
+        return executableDirectory();
+    }
+    // The path the library was loaded from, which may hold links.
+    char* real = realpath(module->l_name, nullptr);
+    if (real == nullptr) {
+        return {};
+    }
+    const std::string path(real);
+    std::free(real);
+    const auto slash = path.rfind('/');
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 

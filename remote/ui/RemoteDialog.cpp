@@ -14,7 +14,9 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QUrl>
 
+#include "platform/ErrorLog.h"
 #include "remote/ui/UpDownControl.h"
 #include "ui/DialogUnits.h"
 
@@ -350,6 +352,12 @@ void RemoteDialog::showMessage(std::string_view text)
     }
 }
 
+void RemoteDialog::showFailure(std::string_view text)
+{
+    platform::systemErrorLog().report(text);
+    showMessage(text);
+}
+
 bool RemoteDialog::askYesNo(std::string_view text)
 {
     return !m_ended &&
@@ -417,6 +425,19 @@ QString RemoteDialog::chooseMacroFile()
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("Macro files (*.mac)"));
     dialog.setDefaultSuffix(QStringLiteral("mac"));
+    // The first folder that exists is where the dialog starts; all of them are on its side.
+    QList<QUrl> places;
+    for (const QString& folder : m_macroFolders) {
+        if (QFileInfo(folder).isDir()) {
+            if (places.isEmpty()) {
+                dialog.setDirectory(folder);
+            }
+            places.append(QUrl::fromLocalFile(folder));
+        }
+    }
+    if (!places.isEmpty()) {
+        dialog.setSidebarUrls(places);
+    }
     if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }

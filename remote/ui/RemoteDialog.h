@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <memory>
 
@@ -60,8 +61,14 @@ public:
     QMenu* popupMenu() const { return m_menu; }
     int shownMode() const { return m_shownMode; }
 
+    // Where "Browse..." starts and the folders it offers on its side: the folders a relative
+    // macro path is looked up in. Without them the file dialog starts in the current folder.
+    void setMacroFolders(const QStringList& folders) { m_macroFolders = folders; }
+
     // DaemonWindow
     void showMessage(std::string_view text) override;
+    // The box, and the text on standard error and in the system log.
+    void showFailure(std::string_view text) override;
     bool askYesNo(std::string_view text) override;
     void updateTrayIcon(int mouseMode) override;
     void startWindowTimer() override { m_windowTimer.start(); }
@@ -121,6 +128,7 @@ private:
     QAction* m_mouseAction = nullptr;
     int m_shownMode = -1;
     bool m_ended = false;
+    QStringList m_macroFolders;
     // The modal boxes and dialogs open right now, innermost last.
     QList<QPointer<QDialog>> m_modals;
     QPointer<QMessageBox> m_notice;

@@ -11,7 +11,9 @@
 // card let go (mapping released, then the driver library unloaded). Without an X server the
 // process then ends at once, rather than take down windows on a connection that is gone.
 // SIGPIPE is ignored; SIGUSR1 reloads the macro file, as "Reload key tables" does but
-// without the message.
+// without the message. Before all this, --help and --version answer and end with 0, an unknown
+// option ends with 2 after one line on standard error, and a display that cannot be opened at
+// the start ends the program with 1 after one line on standard error and in the system log.
 #include <QApplication>
 #include <QDir>
 #include <QSocketNotifier>
@@ -22,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -29,12 +33,14 @@
 
 #include "platform/ExecutablePath.h"
 #include "platform/NullDesktop.h"
+#include "platform/SearchPathFileSystem.h"
 #include "platform/UserFolders.h"
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/ui/RemoteDialog.h"
+#include "ui/ProgramStart.h"
 #include "ui/SingleInstance.h"
 
 namespace {
@@ -42,6 +48,9 @@ namespace {
 constexpr int kExitEnded = 0;
 constexpr int kExitNoCard = 1;
 constexpr int kExitDisplayLost = 2;
+
+// remote.log moves to remote.log.1 once it has reached this size.
+constexpr std::size_t kLogRotateAt = 1u << 20;
 
 // What reaches the window thread through the event pipe, one byte each: the number of a
 // signal, or this for the X server gone.
@@ -150,15 +159,25 @@ public:
         const std::string folder = platform::executableDirectory();
         std::string iniPath = "velora.ini";
         std::string logPath = "remote.log";
+        const bool systemWide = platform::isSystemWideInstall(folder);
+        std::vector<std::string> dataFolders;
         if (!folder.empty()) {
             // A relative macro path is taken from the program's folder, as are the settings
-            // and the log, unless this user cannot write there (a system-wide install): then
-            // they live in the per-user configuration folder.
-            QDir::setCurrent(QString::fromLocal8Bit(folder.c_str()));
+            // and the log, unless this user cannot write there: then they live in the
+            // per-user configuration folder. A system-wide install keeps each user's files in
+            // the XDG folders: the user's copy of the site's default.mac makes the
+            // configuration folder the current one, and a macro file not found there comes
+            // from the suite folder or the user's data folder.
+            platform::copySiteDefaults(folder);
             const std::string settings = platform::settingsFolder(folder);
+            QDir::setCurrent(QString::fromLocal8Bit((systemWide ? settings : folder).c_str()));
             iniPath = settings + "/velora.ini";
-            logPath = settings + "/remote.log";
+            logPath = platform::logFolder(folder) + "/remote.log";
+            if (systemWide) {
+                dataFolders = {folder, platform::userDataFolder()};
+            }
         }
+        platform::SearchPathFileSystem files(platform::systemFileSystem(), dataFolders);
 
         std::unique_ptr<platform::Desktop> desktop;
         if (std::unique_ptr<platform::X11Desktop> x11 = platform::X11Desktop::open()) {
@@ -171,13 +190,23 @@ public:
         }
         platform::LinuxTimerService timers;
         platform::LinuxProgramStarter programs(folder);
-        platform::LinuxLogFile log(logPath);
+        platform::LinuxLogFile log(logPath, kLogRotateAt);
         ExitGuardedLoader loader(platform::systemLibraryLoader());
         int status = kExitEnded;
-        RemoteDialog dialog(DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log,
-                                                          platform::systemFileSystem()},
-                                           loader, platform::systemProfile()},
-                            iniPath);
+        RemoteDialog dialog(
+            DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log, files}, loader,
+                           platform::systemProfile()},
+            iniPath);
+        // "Browse..." starts among the user's own macro files when there are any.
+        QStringList macroFolders;
+        if (systemWide) {
+            macroFolders.append(QString::fromLocal8Bit(platform::userDataFolder().c_str()));
+        }
+        macroFolders.append(QDir::currentPath());
+        if (systemWide) {
+            macroFolders.append(QString::fromLocal8Bit(folder.c_str()));
+        }
+        dialog.setMacroFolders(macroFolders);
         // From here until the dialog has ended, an exit() from a library ends the daemon first.
         g_running.store(&dialog);
         const auto end = [&dialog, &status](int why) {
@@ -218,7 +247,7 @@ public:
             return kExitNoCard;
         }
         if (!canEmulate) {
-            dialog.showMessage("KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 "
+            dialog.showFailure("KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 "
                                "session with the XTEST extension.");
         }
         // A signal that came while a message box was open may have ended the dialog already.
@@ -235,11 +264,29 @@ public:
 
 } // namespace velora::remote::ui
 
+namespace {
+
+const velora::ui::ProgramInfo kProgram{
+    "KavoRemote", "KavoRemote", "kavoremote",
+    "KavoRemote turns the TV card's remote control into keyboard and mouse input for the program in "
+    "front. It runs in the background with an icon in the notification area: a left click on the icon "
+    "switches between keyboard and mouse mode, a right click opens its menu and options.\n\n"
+    "In keyboard mode each remote key plays what the macro file binds to it for the window in front "
+    "(keys, text, program starts, window commands); in mouse mode the digit keys move the pointer and "
+    "click. Its settings are in section [KavoRemote] of velora.ini; it takes no arguments."};
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (const auto status = velora::ui::handleCommandLine(argc, argv, kProgram)) {
+        return *status;
+    }
     int status = kExitEnded;
     {
+        velora::ui::StartGuard start(kProgram);
         velora::remote::ui::RemoteApp app(argc, argv);
+        start.started();
         status = app.run();
     }
     // Qt has let go of the display: from here on the process ends as usual.

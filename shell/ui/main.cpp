@@ -10,6 +10,7 @@
 #include "shell/Listing.h"
 #include "shell/ui/ShellPainter.h"
 #include "shell/ui/ShellWindow.h"
+#include "ui/ProgramStart.h"
 #include "ui/SingleInstance.h"
 
 #include <QApplication>
@@ -20,17 +21,33 @@ namespace {
 // at compile time as zero bytes, so that it costs neither file size nor start-up time.
 constinit velora::shell::EntryList g_list;
 
+const velora::ui::ProgramInfo kProgram{
+    "KavoShell", velora::shell::ui::kWindowClass, "kavoshell",
+    "KavoShell is a full-screen list of folders, drives and favourites, made to be worked from across "
+    "the room with a few keys or with the TV card's remote control through KavoRemote.\n\n"
+    "Up and Down move the highlight, Enter opens a folder or hands a file to the desktop's program for "
+    "it, Backspace goes up a folder, F1 lists the drives, F2 the drives and the favourites of fav.dat, "
+    "Escape closes the shell. It starts in the folder it showed last (LastDir in section [KavoShell] "
+    "of velora.ini). It takes no arguments."};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     using namespace velora;
+    if (const auto status = ui::handleCommandLine(argc, argv, kProgram)) {
+        return *status;
+    }
+    // A user's first start of a system-wide install: the site's velora.ini and fav.dat.
+    platform::copySiteDefaults(platform::executableDirectory());
     shell::ShellSystem system{platform::systemDirectories(),   platform::systemMountTable(),
                               platform::systemFileSystem(),    platform::systemProfile(),
                               platform::executableDirectory(), platform::userConfigFolder()};
     shell::LoadLastDirectory(system);
 
+    ui::StartGuard start(kProgram);
     QApplication app(argc, argv);
+    start.started();
     // The class half of the window's WM_CLASS.
     QApplication::setApplicationName(QString::fromLatin1(shell::ui::kWindowClass));
 

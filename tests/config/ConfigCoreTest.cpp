@@ -5,6 +5,9 @@
 #include "config/ChoiceList.h"
 #include "config/DataNames.h"
 #include "config/SettingsForm.h"
+#include "config/SystemLists.h"
+
+#include <map>
 
 namespace velora::config {
 namespace {
@@ -66,6 +69,44 @@ TEST(LocateIniFile, BesideTheProgramOrPerUser)
     // A bare name: the profile module keeps it in the user's configuration folder.
     EXPECT_EQ("velora.ini", LocateIniFile("/opt/velora", false));
     EXPECT_EQ("velora.ini", LocateIniFile("", true));
+}
+
+} // namespace
+} // namespace velora::config
+
+namespace velora::config {
+namespace {
+
+class FakeFolders final : public DataFolderSource
+{
+public:
+    std::map<std::string, std::vector<std::string>, std::less<>> folders;
+    std::vector<std::string> fileNames(std::string_view folder) override
+    {
+        const auto found = folders.find(folder);
+        return found == folders.end() ? std::vector<std::string>{} : found->second;
+    }
+};
+
+TEST(UserDataFolders, TheUsersTunersAndCardsFollowTheSuitesOnce)
+{
+    FakeFolders suite;
+    suite.folders = {
+        {"tuners", {"Default.tun", "TEMIC.tun"}}, {"cards", {"Generic.crd"}}, {"channeltables", {"Europe.cht"}}};
+    FakeFolders user;
+    user.folders = {{"tuners", {"temic.TUN", "Mine.tun"}},
+                    {"cards", {"MyCard.crd"}},
+                    {"channeltables", {"Mine.cht"}},
+                    {"Languages", {"Klingon.lng"}}};
+    UserDataFolders both(suite, &user);
+    EXPECT_EQ(both.fileNames("tuners"), (std::vector<std::string>{"Default.tun", "TEMIC.tun", "Mine.tun"}));
+    EXPECT_EQ(both.fileNames("cards"), (std::vector<std::string>{"Generic.crd", "MyCard.crd"}));
+    // The viewer reads channel tables and languages from the suite only.
+    EXPECT_EQ(both.fileNames("channeltables"), (std::vector<std::string>{"Europe.cht"}));
+    EXPECT_TRUE(both.fileNames("Languages").empty());
+
+    UserDataFolders suiteOnly(suite, nullptr);
+    EXPECT_EQ(suiteOnly.fileNames("tuners"), suite.folders["tuners"]);
 }
 
 } // namespace

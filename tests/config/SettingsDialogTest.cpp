@@ -130,7 +130,6 @@ protected:
     FakeFonts fonts;
     FakeDisplayModes displayModes;
 
-private:
     test::TempDir m_dir;
     LinuxDataFolders m_folders{m_dir.file("")};
 };
@@ -285,6 +284,25 @@ TEST_F(SettingsDialog, CancelEscapeAndCloseBoxWriteNothing)
         EXPECT_EQ(QDialog::Rejected, dialog->result()) << way;
         EXPECT_EQ(original, ini()) << way;
     }
+}
+
+TEST_F(SettingsDialog, OkThatCannotWriteSaysSoAndStaysOpen)
+{
+    // velora.ini below a regular file: no write can succeed, for root either.
+    put("notafolder", "x");
+    const std::string badPath = iniPath().substr(0, iniPath().rfind('/')) + "/notafolder/velora.ini";
+    CSettingsDlg dialog(platform::systemProfile(), badPath, SystemLists{m_folders, drivers, fonts, displayModes});
+    dialog.show();
+    ModalAnswerer answerer;
+    QTest::mouseClick(control<QPushButton>(dialog, "ok"), Qt::LeftButton);
+    ASSERT_EQ(1u, answerer.shown.size());
+    EXPECT_EQ(answerer.shown[0], QCoreApplication::applicationName().toStdString() +
+                                     " | The settings could not be saved to '" + badPath + "'. | warning icon");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(QDialog::Accepted, dialog.result());
+    // Cancel still closes it.
+    QTest::mouseClick(control<QPushButton>(dialog, "cancel"), Qt::LeftButton);
+    EXPECT_EQ(QDialog::Rejected, dialog.result());
 }
 
 TEST_F(SettingsDialog, TabOrderAndAboutBox)

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,6 +98,33 @@ TEST(LinuxLogFile, LinesFromManyThreadsAndWritersStayWhole)
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_EQ(perThread[static_cast<std::size_t>(t)], kLines) << "thread " << t;
     }
+}
+
+TEST(LinuxLogFile, RotatesOnceTheFileHasReachedItsSizeKeepingOneOldFile)
+{
+    test::TempDir folder;
+    const fs::path path = folder / "remote.log";
+    LinuxLogFile log(path.string(), 20);
+    log.append("0123456789\n");
+    log.append("abcdefghi\n"); // 21 bytes now: past the size, but the text is never split
+    EXPECT_EQ(readFile(path), "0123456789\nabcdefghi\n");
+    EXPECT_FALSE(fs::exists(folder / "remote.log.1"));
+    log.append("third\n");
+    EXPECT_EQ(readFile(folder / "remote.log.1"), "0123456789\nabcdefghi\n");
+    EXPECT_EQ(readFile(path), "third\n");
+    // The next rotation replaces the old file: only the latest two files are kept.
+    log.append(std::string(20, 'x'));
+    log.append("fifth\n");
+    EXPECT_EQ(readFile(folder / "remote.log.1"), "third\n" + std::string(20, 'x'));
+    EXPECT_EQ(readFile(path), "fifth\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2);
+
+    // Size 0 never rotates.
+    LinuxLogFile unlimited((folder / "other.log").string());
+    unlimited.append(std::string(100, 'y'));
+    unlimited.append("z\n");
+    EXPECT_EQ(readFile(folder / "other.log").size(), 102u);
+    EXPECT_FALSE(fs::exists(folder / "other.log.1"));
 }
 
 TEST(LinuxLogFile, RelativePathFollowsTheCurrentFolder)

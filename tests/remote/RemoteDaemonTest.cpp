@@ -28,6 +28,13 @@ public:
             whileShown();
         }
     }
+    // A failure is a message box too; the texts are kept apart as well.
+    std::vector<std::string> failures;
+    void showFailure(std::string_view text) override
+    {
+        failures.emplace_back(text);
+        showMessage(text);
+    }
     bool askYesNo(std::string_view text) override
     {
         m_log.add("ask " + std::string(text));
@@ -287,6 +294,21 @@ TEST(RemoteDaemon, SaveWritesTheKeysInOrderAndRestartsTheCountdown)
     // The next start is in mouse mode.
     DaemonRig next(*rig.profile.text(kIni));
     EXPECT_EQ(next.make().engine().mouseMode(), 1);
+}
+
+TEST(RemoteDaemon, SaveThatCannotWriteSaysSo)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    rig.profile.setFailWrites(true);
+    EXPECT_FALSE(daemon.saveOptions(daemon.options()));
+    EXPECT_EQ(rig.window.failures,
+              std::vector<std::string>{std::string("The options could not be saved to '") + kIni + "'."});
+    // A card that is not found is a failure as well.
+    rig.window.failures.clear();
+    rig.driver.presentDevice.reset();
+    daemon.ReloadDrivers();
+    EXPECT_EQ(rig.window.failures, std::vector<std::string>{"BT848 not found! Check DLLs"});
 }
 
 TEST(RemoteDaemon, ReloadKeyTablesAlwaysSaysWhatItLoaded)

@@ -161,4 +161,12 @@ int runProgram(const std::string& program, const std::vector<std::string>& argum
     return status;
 }
 
+ProgramOutput runCapturing(const std::string& program, const std::vector<std::string>& arguments,
+                           const EnvironmentChanges& environment, std::chrono::milliseconds timeout)
+{
+    ProgramOutput result;
+    result.status = runProgram(program, arguments, environment, timeout, &result.out, &result.err);
+    return result;
+}
+
 } // namespace velora::test

@@ -60,4 +60,15 @@ int runProgram(const std::string& program, const std::vector<std::string>& argum
                const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = std::chrono::seconds(30),
                std::string* output = nullptr, std::string* errors = nullptr);
 
+// runProgram with standard output and standard error kept apart, as one result.
+struct ProgramOutput
+{
+    int status = -1; // -1 when the program did not end in time
+    std::string out;
+    std::string err;
+};
+ProgramOutput runCapturing(const std::string& program, const std::vector<std::string>& arguments = {},
+                           const EnvironmentChanges& environment = {},
+                           std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
 } // namespace velora::test

@@ -2,6 +2,7 @@
 //
 // Exit status: 0 on success, 1 when the card's state file cannot be used, 2 for a command
 // line it does not understand.
+#include "VeloraVersion.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
@@ -48,11 +49,15 @@ const char* const kUsage =
     "  reset                      the card as after power-on: the chip's reset register values, Bt878,\n"
     "                             signal auto\n"
     "\n"
+    "options:\n"
+    "  -h, --help                 show this text and exit\n"
+    "  -v, --version              show the version and exit\n"
+    "\n"
     "The state file is $VELORA_CARD, else $XDG_RUNTIME_DIR/velora-card, else /tmp/velora-card-<uid>.\n";
 
 int usageError(const std::string& message)
 {
-    std::fprintf(stderr, "velora-card: %s\nRun 'velora-card --help' for usage.\n", message.c_str());
+    std::fprintf(stderr, "velora-card: %s (try 'velora-card --help')\n", message.c_str());
     return kExitUsage;
 }
 
@@ -243,7 +248,14 @@ int run(const std::vector<std::string>& args)
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
+    if (args[0] == "--version" || args[0] == "-v") {
+        std::printf("velora-card %s\n", kSuiteVersion);
+        return kExitOk;
+    }
     const std::string& name = args[0];
+    if (name.size() > 1 && name[0] == '-') {
+        return usageError("unknown option '" + name + "'");
+    }
     for (const Command& command : kCommands) {
         if (name != command.name) {
             continue;
