@@ -3,6 +3,11 @@
 //   daemon_start_ms           from the start of the process to the receiver armed
 //   daemon_idle_cpu_percent   CPU of the process over 60 s with no key, % of one core
 //   daemon_rss_mb             its resident memory after that
+//   timer_floor_beside_daemon_cpu_percent  a bare process that wakes every 10 ms, measured
+//                             beside the daemon over the same 60 s
+//   daemon_idle_floor_ratio   daemon_idle_cpu_percent over that (target: at most 1.5)
+//   event_source_idle_cpu_percent  CPU of the process over 60 s with no key, on LIRC
+//                             (KeySource=lirc, a private lircd) and without a card
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -13,10 +18,12 @@
 
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "XvfbServer.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
+#include "tests/support/LircDaemon.h"
 #include "tests/support/SuiteCopy.h"
 
 namespace {
@@ -85,18 +92,52 @@ int main()
         return 1;
     }
 
+    velora::test::Process floor = bench::startTimerFloor();
     std::this_thread::sleep_for(2s);
     const double cpuBefore = cpuSeconds(daemon.pid());
+    const double floorBefore = cpuSeconds(floor.pid());
     const auto idleStart = Clock::now();
     std::this_thread::sleep_for(60s);
-    const double idleCpu = (cpuSeconds(daemon.pid()) - cpuBefore) /
-                           std::chrono::duration<double>(Clock::now() - idleStart).count() * 100.0;
+    const double idleSeconds = std::chrono::duration<double>(Clock::now() - idleStart).count();
+    const double idleCpu = (cpuSeconds(daemon.pid()) - cpuBefore) / idleSeconds * 100.0;
+    const double floorCpu = (cpuSeconds(floor.pid()) - floorBefore) / idleSeconds * 100.0;
     const double rss = residentMegabytes(daemon.pid());
+    floor.signal(SIGKILL);
+    floor.waitExit(5s);
     daemon.signal(SIGTERM);
     daemon.waitExit(10s);
+
+    // On LIRC, without a card: nothing should wake it at all.
+    int status = 0;
+    double eventIdleCpu = -1;
+    velora::test::LircDaemon lircd;
+    if (!velora::test::LircDaemon::installed() || !lircd.start()) {
+        std::fprintf(stderr, "daemon: no lircd (Debian package lirc)\n");
+        status = 1;
+    } else {
+        std::ofstream(suite.suite() / "velora.ini")
+            << "[KavoRemote]\nKeySource=lirc\nLircSocket=" << lircd.socketPath() << "\n";
+        velora::test::Process onLirc = suite.start("KavoRemote");
+        std::this_thread::sleep_for(5s);
+        const double before = cpuSeconds(onLirc.pid());
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(60s);
+        if (onLirc.running()) {
+            eventIdleCpu = (cpuSeconds(onLirc.pid()) - before) /
+                           std::chrono::duration<double>(Clock::now() - start).count() * 100.0;
+        } else {
+            std::fprintf(stderr, "daemon: KavoRemote on LIRC ended\n");
+            status = 1;
+        }
+        onLirc.signal(SIGTERM);
+        onLirc.waitExit(10s);
+    }
 
     std::printf("daemon_start_ms %.1f\n", startMs);
     std::printf("daemon_idle_cpu_percent %.3f\n", idleCpu);
     std::printf("daemon_rss_mb %.1f\n", rss);
-    return 0;
+    std::printf("timer_floor_beside_daemon_cpu_percent %.3f\n", floorCpu);
+    std::printf("daemon_idle_floor_ratio %.2f\n", floorCpu > 0 ? idleCpu / floorCpu : 0.0);
+    std::printf("event_source_idle_cpu_percent %.3f\n", eventIdleCpu);
+    return status;
 }

@@ -5,9 +5,20 @@
 //                                             key press arriving at an X window, 250 keys
 //   engine_idle_cpu_percent                   CPU of the whole process while the engine
 //                                             ticks with no key, over 10 s, % of one core
+//   timer_floor_cpu_percent                   beside it, over the same 10 s: a bare process that
+//                                             wakes every 10 ms and does nothing else, the least
+//                                             a 10 ms tick can cost on this machine
+//   engine_idle_floor_ratio                   the one over the other (target: at most 1.2)
+//   key_latency_loaded_p99_ms                 key_latency while two processes keep both cores
+//                                             busy at normal priority, as a video decoder does,
+//                                             with the tick as the daemon runs it (timer slack,
+//                                             real-time priority where allowed)
+//   key_latency_loaded_normal_priority_p99_ms the same with the tick kept at normal priority,
+//                                             to show what real-time priority does
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -21,8 +32,10 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <sched.h>
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "XvfbServer.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
@@ -35,7 +48,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::percentile;
 using namespace std::chrono_literals;
 
 // Passes everything to the real timer service and notes when each periodic callback starts.
@@ -87,65 +101,64 @@ private:
     std::vector<Clock::time_point> m_starts;
 };
 
-double percentile(std::vector<double> values, double p)
+// Keeps one core busy at normal priority until killed.
+velora::test::Process startBusyProcess()
 {
-    if (values.empty()) {
+    return velora::test::Process::forked([] {
+        volatile unsigned long spin = 0;
+        while (true) {
+            spin = spin + 1;
+        }
         return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p / 100.0 * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
+    });
 }
 
-double processCpuSeconds()
+// Sets the calling thread back to normal priority, once per thread, before the callback:
+// the tick as it runs where the desktop allows no real-time priority.
+class NormalPriorityTimers final : public velora::platform::TimerService
 {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-struct BenchWindow
-{
-    Display* display = nullptr;
-    ::Window window = 0;
-
-    bool open()
+public:
+    explicit NormalPriorityTimers(velora::platform::TimerService& inner) : m_inner(inner) {}
+    velora::platform::TimerId startPeriodic(std::uint32_t periodMs, std::function<void()> callback) override
     {
-        display = XOpenDisplay(nullptr);
-        if (display == nullptr) {
-            return false;
-        }
-        window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 0, 0);
-        XStoreName(display, window, "Velora Bench");
-        XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
-        XMapRaised(display, window);
-        XEvent event;
-        do {
-            XNextEvent(display, &event);
-        } while (event.type != MapNotify);
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        XSync(display, False);
-        return true;
-    }
-
-    // Waits for the next key press; its arrival time.
-    std::optional<Clock::time_point> nextKeyPress(std::chrono::milliseconds timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            while (XPending(display) > 0) {
-                XEvent event;
-                XNextEvent(display, &event);
-                if (event.type == KeyPress) {
-                    return Clock::now();
-                }
+        return m_inner.startPeriodic(periodMs, [callback = std::move(callback)] {
+            thread_local bool lowered = false;
+            if (!lowered) {
+                sched_param param{};
+                sched_setscheduler(0, SCHED_OTHER, &param);
+                lowered = true;
             }
-            pollfd fd{ConnectionNumber(display), POLLIN, 0};
-            poll(&fd, 1, 1);
-        }
-        return std::nullopt;
+            callback();
+        });
     }
+    velora::platform::TimerId startOneShot(std::uint32_t delayMs, std::function<void()> callback) override
+    {
+        return m_inner.startOneShot(delayMs, std::move(callback));
+    }
+    void cancel(velora::platform::TimerId timer) override { m_inner.cancel(timer); }
+
+private:
+    velora::platform::TimerService& m_inner;
 };
+
+// Key presses through the card: a code written into GPIO_DATA, the key press at the window.
+std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, bench::BenchWindow& window, int keys)
+{
+    std::vector<double> latencies;
+    for (int i = 0; i < keys; ++i) {
+        chip.writeRegister(0x200, 0xFF);
+        std::this_thread::sleep_for(std::chrono::microseconds(25'000 + (i * 7919) % 10'000));
+        const auto written = Clock::now();
+        chip.writeRegister(0x200, 0x98);
+        const auto arrived = window.nextKeyPress(1s);
+        if (!arrived) {
+            std::fprintf(stderr, "remote_engine: key %d never arrived\n", i);
+            return {};
+        }
+        latencies.push_back(bench::milliseconds(*arrived - written));
+    }
+    return latencies;
+}
 
 } // namespace
 
@@ -167,7 +180,7 @@ int main()
     chip.reset();
     std::ofstream(dir + "/bench.mac") << "Default\nDown: [VK_DOWN]\nEnd\n";
 
-    BenchWindow window;
+    bench::BenchWindow window;
     auto desktop = velora::platform::X11Desktop::open();
     if (!window.open() || !desktop) {
         std::fprintf(stderr, "remote_engine: no X connection\n");
@@ -192,28 +205,24 @@ int main()
         engine.startTick();
         std::this_thread::sleep_for(100ms);
 
-        // Idle: only the tick runs.
-        const double cpuBefore = processCpuSeconds();
+        // Idle: only the tick runs, and beside it the bare 10 ms timer.
+        velora::test::Process floor = bench::startTimerFloor();
+        std::this_thread::sleep_for(200ms);
+        const double cpuBefore = bench::processCpuSeconds(0);
+        const double floorBefore = bench::processCpuSeconds(floor.pid());
         const auto wallBefore = Clock::now();
         std::this_thread::sleep_for(10s);
-        const double idleCpu = (processCpuSeconds() - cpuBefore) /
-                               std::chrono::duration<double>(Clock::now() - wallBefore).count() * 100.0;
+        const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
+        const double idleCpu = (bench::processCpuSeconds(0) - cpuBefore) / wall * 100.0;
+        const double floorCpu = (bench::processCpuSeconds(floor.pid()) - floorBefore) / wall * 100.0;
+        floor.signal(SIGKILL);
+        floor.waitExit(5s);
 
         // Tick schedule while keys are played.
         timers.record(true);
-        std::vector<double> latencies;
-        for (int i = 0; i < 250; ++i) {
-            chip.writeRegister(0x200, 0xFF);
-            std::this_thread::sleep_for(std::chrono::microseconds(25'000 + (i * 7919) % 10'000));
-            const auto written = Clock::now();
-            chip.writeRegister(0x200, 0x98);
-            const auto arrived = window.nextKeyPress(1s);
-            if (!arrived) {
-                std::fprintf(stderr, "remote_engine: key %d never arrived\n", i);
-                status = 1;
-                break;
-            }
-            latencies.push_back(std::chrono::duration<double, std::milli>(*arrived - written).count());
+        const std::vector<double> latencies = cardKeyLatencies(chip, window, 250);
+        if (latencies.empty()) {
+            status = 1;
         }
         const auto recordStart = Clock::now();
         while (Clock::now() - recordStart < 3s) {
@@ -222,17 +231,53 @@ int main()
         timers.record(false);
         engine.stopTick();
         engine.DisarmReceiver();
-
         const std::vector<double> deviations = timers.deviations();
+
+        // Both cores busy at normal priority: the tick as the daemon runs it, then at normal
+        // priority.
+        std::vector<double> loaded;
+        std::vector<double> loadedNormal;
+        {
+            velora::test::Process busy[2] = {startBusyProcess(), startBusyProcess()};
+            std::this_thread::sleep_for(500ms);
+            engine.ArmReceiver(card);
+            engine.startTick();
+            std::this_thread::sleep_for(300ms);
+            loaded = cardKeyLatencies(chip, window, 200);
+            engine.stopTick();
+            engine.DisarmReceiver();
+            NormalPriorityTimers normalTimers(realTimers);
+            velora::remote::RemoteEngine normal(velora::remote::RemoteServices{velora::platform::systemClock(),
+                                                                               normalTimers, *desktop, programs, log,
+                                                                               velora::platform::systemFileSystem()});
+            normal.LoadMacroFile(dir + "/bench.mac");
+            normal.ArmReceiver(card);
+            normal.startTick();
+            std::this_thread::sleep_for(300ms);
+            loadedNormal = cardKeyLatencies(chip, window, 200);
+            normal.shutdown();
+            normal.DisarmReceiver();
+            for (velora::test::Process& process : busy) {
+                process.signal(SIGKILL);
+                process.waitExit(5s);
+            }
+        }
+        if (loaded.empty() || loadedNormal.empty()) {
+            status = 1;
+        }
+
         std::printf("tick_deviation_p50_ms %.3f\n", percentile(deviations, 50));
         std::printf("tick_deviation_p99_ms %.3f\n", percentile(deviations, 99));
         std::printf("tick_deviation_max_ms %.3f\n", percentile(deviations, 100));
         std::printf("key_latency_p50_ms %.3f\n", percentile(latencies, 50));
         std::printf("key_latency_p99_ms %.3f\n", percentile(latencies, 99));
         std::printf("engine_idle_cpu_percent %.3f\n", idleCpu);
+        std::printf("timer_floor_cpu_percent %.3f\n", floorCpu);
+        std::printf("engine_idle_floor_ratio %.2f\n", floorCpu > 0 ? idleCpu / floorCpu : 0.0);
+        std::printf("key_latency_loaded_p99_ms %.3f\n", percentile(loaded, 99));
+        std::printf("key_latency_loaded_normal_priority_p99_ms %.3f\n", percentile(loadedNormal, 99));
         std::fflush(stdout);
         std::fprintf(stderr, "remote_engine: %zu ticks, %zu keys\n", deviations.size(), latencies.size());
     }
-    XCloseDisplay(window.display);
     return status;
 }
