@@ -183,6 +183,12 @@ void LircKeySource::run()
             if (woken == Woken::Readable && !readFrom(fd.get())) {
                 notice("LIRC: lircd at " + m_path + " closed the connection; waiting for it");
                 down = true;
+                // A lircd that is ending closes its clients before its socket: a connection
+                // made at once could still land on the socket and be dropped unseen.
+                fd.reset();
+                if (wait(-1, -1, delay.next()) == Woken::Stop) {
+                    return;
+                }
                 break;
             }
         }

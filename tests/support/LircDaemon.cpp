@@ -97,6 +97,17 @@ void LircDaemon::stop()
     }
 }
 
+int LircDaemon::clientsAccepted() const
+{
+    const std::string log = readFile(m_dir.path() / "lircd.log");
+    int count = 0;
+    for (std::size_t at = log.find("accepted new client"); at != std::string::npos;
+         at = log.find("accepted new client", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 bool LircDaemon::simulate(const std::string& button, int repeat, const std::string& remote)
 {
     char line[256];

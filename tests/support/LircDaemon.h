@@ -34,6 +34,10 @@ public:
     // lircd reports a button, with a repeat count (0 for a press); false when irsend failed.
     bool simulate(const std::string& button, int repeat = 0, const std::string& remote = "velora-test");
 
+    // How many clients lircd has taken since it first started (irsend's included), from its
+    // log: a client that connects shows as one more.
+    int clientsAccepted() const;
+
     std::string socketPath() const { return m_dir.file("lircd.socket"); }
     // The folder lircd works in, for files a test puts beside it.
     const TempDir& folder() const { return m_dir; }
