@@ -11,9 +11,9 @@
 #include <X11/Xlib.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/prctl.h>
 #include <time.h>
 
+#include "platform/linux/ThreadPriority.h"
 #include "tests/support/Process.h"
 
 namespace bench {
@@ -47,12 +47,12 @@ inline double processCpuSeconds(pid_t pid)
 }
 
 // A process that does nothing but wake every 10 ms on absolute deadlines, as cheaply as a
-// thread can (timer slack as small as the suite's timers ask for): what a 10 ms sampling
-// tick costs at the least on this machine.
+// thread can, at the timer slack and priority the suite's timer threads ask for: what a 10 ms
+// sampling tick costs at the least on this machine.
 inline velora::test::Process startTimerFloor()
 {
     return velora::test::Process::forked([] {
-        ::prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
+        velora::platform::raiseThreadPriority();
         timespec next{};
         clock_gettime(CLOCK_MONOTONIC, &next);
         while (true) {
