@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "hw/CaptureCard.h"
+#include "platform/KeySourceFactory.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Profile.h"
 #include "remote/RemoteEngine.h"
@@ -45,6 +46,8 @@ struct DaemonServices
     RemoteServices engine;
     platform::LibraryLoader& loader;
     platform::Profile& profile;
+    // The event key sources (KeySource lirc or input); without it only the card serves.
+    platform::KeySourceFactory* keySources = nullptr;
 };
 
 // The options window's controls, as their contents stand.

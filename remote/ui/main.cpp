@@ -35,6 +35,7 @@
 #include "platform/NullDesktop.h"
 #include "platform/SearchPathFileSystem.h"
 #include "platform/UserFolders.h"
+#include "platform/linux/LinuxKeySourceFactory.h"
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
@@ -192,10 +193,11 @@ public:
         platform::LinuxProgramStarter programs(folder);
         platform::LinuxLogFile log(logPath, kLogRotateAt);
         ExitGuardedLoader loader(platform::systemLibraryLoader());
+        platform::LinuxKeySourceFactory keySources;
         int status = kExitEnded;
         RemoteDialog dialog(
             DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log, files}, loader,
-                           platform::systemProfile()},
+                           platform::systemProfile(), &keySources},
             iniPath);
         // "Browse..." starts among the user's own macro files when there are any.
         QStringList macroFolders;
