@@ -147,11 +147,11 @@ void MacroPlayer::typeText(std::string_view text)
         const bool capital = character >= 'A' && character <= 'Z';
         const std::uint8_t key = upper(character);
         if (capital) {
-            press(VK_SHIFT);
+            press(platform::VK_SHIFT);
         }
         press(key);
         if (capital) {
-            release(VK_SHIFT);
+            release(platform::VK_SHIFT);
         }
         release(key);
     }

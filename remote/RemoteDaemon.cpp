@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "remote/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 
 namespace velora::remote {
 namespace {
@@ -125,19 +125,19 @@ bool RemoteDaemon::hotKeyDown()
     std::uint8_t functionKey = 0;
     switch (ReinitHotKey) {
     case 1:
-        functionKey = VK_F10;
+        functionKey = platform::VK_F10;
         break;
     case 2:
-        functionKey = VK_F11;
+        functionKey = platform::VK_F11;
         break;
     case 3:
-        functionKey = VK_F12;
+        functionKey = platform::VK_F12;
         break;
     default:
         return false;
     }
     platform::Desktop& desktop = m_services.engine.desktop;
-    return desktop.isKeyDown(VK_CONTROL) && desktop.isKeyDown(functionKey);
+    return desktop.isKeyDown(platform::VK_CONTROL) && desktop.isKeyDown(functionKey);
 }
 
 void RemoteDaemon::windowTimer()

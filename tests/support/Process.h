@@ -60,4 +60,8 @@ int runProgram(const std::string& program, const std::vector<std::string>& argum
                const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = std::chrono::seconds(30),
                std::string* output = nullptr, std::string* errors = nullptr);
 
+// Processor time a process has used so far, in clock ticks (user and system); 0 for one that
+// has gone.
+long cpuTicks(pid_t pid);
+
 } // namespace velora::test
