@@ -185,8 +185,10 @@ void RemoteDialog::buildMenuAndIcon()
 bool RemoteDialog::initialise()
 {
     fillControls();
-    m_timeoutSpin->setRange(0, 999);
-    m_speedSpin->setRange(0, 100);
+    // The arrows run from 0 to the key's largest value; a speed of 0 stepped to is refused
+    // when the options are taken, as a typed one is.
+    m_timeoutSpin->setRange(0, settingRange(&RemoteSettings::AutoInitTimeout).maximum);
+    m_speedSpin->setRange(0, settingRange(&RemoteSettings::MouseSpeed).maximum);
     updateTrayIcon(m_daemon->engine().mouseMode());
     m_tray->show();
     if (!m_daemon->start()) {
