@@ -156,18 +156,11 @@ PointerPosition X11Desktop::pointerPosition()
     if (lost()) {
         return {};
     }
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned mask = 0;
-    if (!XQueryPointer(m_display, XDefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &windowX, &windowY,
-                       &mask)) {
+    const auto at = m_windows.pointer();
+    if (!at) {
         return {}; // the pointer is on another screen
     }
-    return {rootX, rootY};
+    return {at->x, at->y};
 }
 
 void X11Desktop::setPointerPosition(int x, int y)

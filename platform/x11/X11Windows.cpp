@@ -208,6 +208,19 @@ X11Windows::Size X11Windows::screenSize()
     return size;
 }
 
+std::optional<X11Windows::Pointer> X11Windows::pointer()
+{
+    Window root = 0;
+    Pointer at;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(m_display, m_root, &root, &at.child, &at.x, &at.y, &windowX, &windowY, &mask)) {
+        return std::nullopt;
+    }
+    return at;
+}
+
 void X11Windows::sendToRoot(Window window, Atom messageType, const std::array<long, 5>& data)
 {
     XEvent event{};
@@ -240,14 +253,8 @@ std::optional<X11Windows::Foreground> X11Windows::foreground()
         XGetInputFocus(m_display, &focus, &revert);
         if (focus == PointerRoot) {
             // Keys go to the window under the pointer.
-            Window root = 0;
-            int rootX = 0;
-            int rootY = 0;
-            int windowX = 0;
-            int windowY = 0;
-            unsigned mask = 0;
-            focus = None;
-            XQueryPointer(m_display, m_root, &root, &focus, &rootX, &rootY, &windowX, &windowY, &mask);
+            const auto at = pointer();
+            focus = at ? at->child : None;
         }
         start = focus;
     }

@@ -52,6 +52,16 @@ public:
     };
     Size screenSize();
 
+    // The pointer's place on the screen and the root's child under it (None over the bare
+    // root); nothing when the pointer is on another screen.
+    struct Pointer
+    {
+        int x = 0;
+        int y = 0;
+        Window child = None;
+    };
+    std::optional<Pointer> pointer();
+
 private:
     // The atoms asked about, by index into m_atoms.
     enum AtomIndex : std::size_t {
