@@ -26,12 +26,6 @@ Window findWindow(Display* display, const std::function<bool(Window)>& visit)
     return 0;
 }
 
-bool isViewable(Display* display, Window window)
-{
-    XWindowAttributes attributes{};
-    return XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable;
-}
-
 DisplayPtr openWithin(const char* name, std::chrono::milliseconds timeout)
 {
     std::unique_ptr<platform::X11Connection> connection;
@@ -72,6 +66,12 @@ std::optional<XEvent> waitForEvent(Display* display, const std::function<bool(co
         pollfd fd{ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, static_cast<int>(left.count()));
     }
+}
+
+bool isViewable(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable;
 }
 
 Window findWindowByClass(Display* display, const std::string& className, bool viewableOnly)

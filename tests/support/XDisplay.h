@@ -53,6 +53,8 @@ std::optional<XEvent> waitForEvent(Display* display, const std::function<bool(co
 Window findWindowByClass(Display* display, const std::string& className, bool viewableOnly = false);
 // The first window whose WM_NAME equals the title exactly; 0 when none.
 Window findWindowByTitle(Display* display, const std::string& title);
+// Whether the window is mapped and all its ancestors too; false for one that has gone.
+bool isViewable(Display* display, Window window);
 // Whether the window's WM_NAME is exactly the title.
 bool hasTitle(Display* display, Window window, const std::string& title);
 // How many windows have exactly this WM_NAME; with viewableOnly, how many of them show.

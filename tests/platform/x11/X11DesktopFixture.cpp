@@ -161,12 +161,6 @@ Window X11DesktopTest::shownFocusedWindow(const std::string& title, TitleKind ki
     return window;
 }
 
-bool X11DesktopTest::viewable(Window window)
-{
-    XWindowAttributes attributes;
-    return XGetWindowAttributes(m_display, window, &attributes) && attributes.map_state == IsViewable;
-}
-
 std::string X11DesktopTest::nextKey(Window window, bool typed)
 {
     auto event = waitForEvent(

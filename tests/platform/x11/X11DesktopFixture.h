@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "tests/support/XDisplay.h"
 
 namespace velora::platform {
 
@@ -44,7 +45,7 @@ protected:
     void show(Window window);
     void focus(Window window);
     Window shownFocusedWindow(const std::string& title, TitleKind kind = TitleKind::Utf8);
-    bool viewable(Window window);
+    bool viewable(Window window) { return test::isViewable(m_display, window); }
 
     // "+Return" for a press, "-Return" for a release: the keysym of the keycode's first
     // column, or with typed set, the keysym the key types ("/shift" when Shift was down).
