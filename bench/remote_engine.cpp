@@ -18,12 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include "XvfbServer.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "platform/linux/LinuxLogFile.h"
@@ -31,7 +25,10 @@
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XServer.h"
+#include "tests/support/XTestWindow.h"
 
 namespace {
 
@@ -104,60 +101,28 @@ double processCpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-struct BenchWindow
+// Waits for the next key press at the window; its arrival time.
+std::optional<Clock::time_point> nextKeyPress(velora::test::XTestWindow& window, std::chrono::milliseconds timeout)
 {
-    Display* display = nullptr;
-    ::Window window = 0;
-
-    bool open()
-    {
-        display = XOpenDisplay(nullptr);
-        if (display == nullptr) {
-            return false;
-        }
-        window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 0, 0);
-        XStoreName(display, window, "Velora Bench");
-        XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
-        XMapRaised(display, window);
-        XEvent event;
-        do {
-            XNextEvent(display, &event);
-        } while (event.type != MapNotify);
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        XSync(display, False);
-        return true;
-    }
-
-    // Waits for the next key press; its arrival time.
-    std::optional<Clock::time_point> nextKeyPress(std::chrono::milliseconds timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            while (XPending(display) > 0) {
-                XEvent event;
-                XNextEvent(display, &event);
-                if (event.type == KeyPress) {
-                    return Clock::now();
-                }
-            }
-            pollfd fd{ConnectionNumber(display), POLLIN, 0};
-            poll(&fd, 1, 1);
-        }
+    if (!window.waitFor([](const XEvent& event) { return event.type == KeyPress; }, timeout)) {
         return std::nullopt;
     }
-};
+    return Clock::now();
+}
 
 } // namespace
 
 int main()
 {
-    XvfbServer server;
+    const velora::test::XServer server;
     if (!server.ok()) {
+        std::fputs("remote_engine: Xvfb did not start\n", stderr);
         return 1;
     }
+    const velora::test::ScopedEnvironment display("DISPLAY", server.display());
     const velora::test::TempDir temp("velora-bench");
     const std::string dir = temp.path().string();
-    setenv("VELORA_CARD", (dir + "/card").c_str(), 1);
+    const velora::test::ScopedEnvironment cardPath("VELORA_CARD", dir + "/card");
     auto state = velora::virtualcard::CardStateFile::open(dir + "/card");
     if (!state) {
         std::fprintf(stderr, "remote_engine: no card state\n");
@@ -167,9 +132,9 @@ int main()
     chip.reset();
     std::ofstream(dir + "/bench.mac") << "Default\nDown: [VK_DOWN]\nEnd\n";
 
-    BenchWindow window;
-    auto desktop = velora::platform::X11Desktop::open();
-    if (!window.open() || !desktop) {
+    velora::test::XTestWindow window("Velora Bench");
+    const auto desktop = velora::platform::openX11Desktop();
+    if (!window.ok() || !desktop) {
         std::fprintf(stderr, "remote_engine: no X connection\n");
         return 1;
     }
@@ -207,7 +172,7 @@ int main()
             std::this_thread::sleep_for(std::chrono::microseconds(25'000 + (i * 7919) % 10'000));
             const auto written = Clock::now();
             chip.writeRegister(0x200, 0x98);
-            const auto arrived = window.nextKeyPress(1s);
+            const auto arrived = nextKeyPress(window, 1s);
             if (!arrived) {
                 std::fprintf(stderr, "remote_engine: key %d never arrived\n", i);
                 status = 1;
@@ -233,6 +198,5 @@ int main()
         std::fflush(stdout);
         std::fprintf(stderr, "remote_engine: %zu ticks, %zu keys\n", deviations.size(), latencies.size());
     }
-    XCloseDisplay(window.display);
     return status;
 }
