@@ -1,5 +1,6 @@
-// What the remote benchmarks share: a window on the bench's X server that notes when key
-// presses arrive, percentiles, and the cost of the cheapest 10 ms timer a machine has.
+// What the remote benchmarks share: percentiles, the arrival of key presses at a test window,
+// processes' CPU time, and the cost of the cheapest 10 ms timer a machine has.
+// Include it after the X headers' users are settled: it brings in XTestWindow (Xlib).
 #pragma once
 
 #include <algorithm>
@@ -8,13 +9,11 @@
 #include <optional>
 #include <vector>
 
-#include <X11/Xlib.h>
-#include <poll.h>
-#include <pthread.h>
 #include <time.h>
 
 #include "platform/linux/ThreadPriority.h"
 #include "tests/support/Process.h"
+#include "tests/support/XTestWindow.h"
 
 namespace bench {
 
@@ -35,7 +34,8 @@ inline double milliseconds(Clock::duration duration)
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// CPU time of a process (user and system), in seconds; 0 when it cannot be read.
+// CPU time of a process (user and system; 0 for this one), in seconds; 0 when it cannot be
+// read.
 inline double processCpuSeconds(pid_t pid)
 {
     clockid_t clock = 0;
@@ -44,6 +44,16 @@ inline double processCpuSeconds(pid_t pid)
         return 0;
     }
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Waits for the next key press at the window; its arrival time.
+inline std::optional<Clock::time_point> nextKeyPress(velora::test::XTestWindow& window,
+                                                     std::chrono::milliseconds timeout)
+{
+    if (!window.waitFor([](const XEvent& event) { return event.type == KeyPress; }, timeout)) {
+        return std::nullopt;
+    }
+    return Clock::now();
 }
 
 // A process that does nothing but wake every 10 ms on absolute deadlines, as cheaply as a
@@ -66,66 +76,5 @@ inline velora::test::Process startTimerFloor()
         return 0;
     });
 }
-
-// A window of its own, in front with the focus, that reports when key presses arrive.
-struct BenchWindow
-{
-    Display* display = nullptr;
-    ::Window window = 0;
-
-    ~BenchWindow()
-    {
-        if (display != nullptr) {
-            XCloseDisplay(display);
-        }
-    }
-
-    bool open(const char* title = "Velora Bench")
-    {
-        display = XOpenDisplay(nullptr);
-        if (display == nullptr) {
-            return false;
-        }
-        window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 0, 0);
-        XStoreName(display, window, title);
-        XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
-        XMapRaised(display, window);
-        XEvent event;
-        do {
-            XNextEvent(display, &event);
-        } while (event.type != MapNotify);
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        XSync(display, False);
-        return true;
-    }
-
-    // Drops whatever has come so far.
-    void drain()
-    {
-        XSync(display, False);
-        while (XPending(display) > 0) {
-            XEvent event;
-            XNextEvent(display, &event);
-        }
-    }
-
-    // Waits for the next key press; its arrival time.
-    std::optional<Clock::time_point> nextKeyPress(std::chrono::milliseconds timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            while (XPending(display) > 0) {
-                XEvent event;
-                XNextEvent(display, &event);
-                if (event.type == KeyPress) {
-                    return Clock::now();
-                }
-            }
-            pollfd fd{ConnectionNumber(display), POLLIN, 0};
-            poll(&fd, 1, 1);
-        }
-        return std::nullopt;
-    }
-};
 
 } // namespace bench

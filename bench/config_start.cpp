@@ -7,59 +7,39 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <string_view>
 #include <vector>
 
-#include <X11/Xlib.h>
-#include <poll.h>
-
-#include "XvfbServer.h"
 #include "tests/support/Process.h"
 #include "tests/support/XDisplay.h"
+#include "tests/support/XServer.h"
 
 namespace {
 
 constexpr int kRuns = 7;
 constexpr const char* kTitle = "Velora Configuration";
 
-bool isDialog(Display* display, Window window)
-{
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) == 0 || name == nullptr) {
-        return false;
-    }
-    const bool match = std::string_view(name) == kTitle;
-    XFree(name);
-    return match;
-}
-
 // Waits for a top-level window titled kTitle to be mapped; false after 20 seconds.
 bool waitForDialog(Display* display)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    pollfd connection{ConnectionNumber(display), POLLIN, 0};
-    while (std::chrono::steady_clock::now() < deadline) {
-        while (XPending(display) > 0) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == MapNotify && isDialog(display, event.xmap.window)) {
-                return true;
-            }
-        }
-        poll(&connection, 1, 5);
-    }
-    return false;
+    return velora::test::waitForEvent(
+               display,
+               [display](const XEvent& e) {
+                   return e.type == MapNotify && velora::test::hasTitle(display, e.xmap.window, kTitle);
+               },
+               std::chrono::seconds(20))
+        .has_value();
 }
 
 } // namespace
 
 int main()
 {
-    XvfbServer xvfb;
-    if (!xvfb.ok()) {
+    const velora::test::XServer server;
+    if (!server.ok()) {
+        std::fputs("config_start: Xvfb did not start\n", stderr);
         return 1;
     }
-    const velora::test::DisplayPtr connection = velora::test::openDisplay();
+    const velora::test::DisplayPtr connection = server.connect();
     Display* const display = connection.get();
     if (display == nullptr) {
         std::fprintf(stderr, "config_start: cannot connect to Xvfb\n");
@@ -71,7 +51,8 @@ int main()
     std::vector<double> times;
     for (int run = 0; run < kRuns; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        velora::test::Process config(VELORA_CONFIG_PROGRAM, {}, {{"QT_QPA_PLATFORM", std::nullopt}});
+        velora::test::Process config(VELORA_CONFIG_PROGRAM, {},
+                                     {{"QT_QPA_PLATFORM", std::nullopt}, {"DISPLAY", server.display()}});
         if (!config.started()) {
             std::fprintf(stderr, "config_start: cannot start %s\n", VELORA_CONFIG_PROGRAM);
             return 1;

@@ -19,12 +19,13 @@
 #include <unistd.h>
 
 #include "BenchSupport.h"
-#include "XvfbServer.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
 #include "tests/support/LircDaemon.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/SuiteCopy.h"
+#include "tests/support/XServer.h"
 
 namespace {
 
@@ -34,20 +35,7 @@ using namespace std::chrono_literals;
 // User plus system time of a process, in seconds.
 double cpuSeconds(pid_t pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14) {
-            utime = std::stoull(field);
-        } else if (index == 15) {
-            stime = std::stoull(field);
-            break;
-        }
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return static_cast<double>(velora::test::cpuTicks(pid)) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 double residentMegabytes(pid_t pid)
@@ -66,10 +54,12 @@ double residentMegabytes(pid_t pid)
 
 int main()
 {
-    XvfbServer server;
-    if (!server.ok()) {
+    velora::test::XServer server;
+    if (!server.ok() || !server.startNotificationArea()) {
+        std::fputs("daemon: Xvfb or the notification area did not start\n", stderr);
         return 1;
     }
+    const velora::test::ScopedEnvironment display("DISPLAY", server.display());
     const velora::test::SuiteCopy suite;
     auto state = velora::virtualcard::CardStateFile::open(suite.cardState().string());
     if (!suite.valid() || !state) {
@@ -78,8 +68,6 @@ int main()
     }
     velora::virtualcard::VirtualChip chip(state->layout());
     chip.reset();
-    velora::test::Process tray("trayer", {"--edge", "top", "--SetDockType", "true"});
-    std::this_thread::sleep_for(1s);
 
     const auto started = Clock::now();
     velora::test::Process daemon = suite.start("KavoRemote");

@@ -21,7 +21,6 @@
 #include <unistd.h>
 
 #include "BenchSupport.h"
-#include "XvfbServer.h"
 #include "platform/linux/InputKeySource.h"
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
@@ -31,7 +30,9 @@
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
 #include "tests/support/LircDaemon.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XServer.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ private:
 };
 
 // Measures kKeys presses: send() starts one, the window sees it arrive.
-template <typename Send> std::vector<double> measure(bench::BenchWindow& window, const char* what, Send send)
+template <typename Send> std::vector<double> measure(velora::test::XTestWindow& window, const char* what, Send send)
 {
     std::vector<double> latencies;
     window.drain();
@@ -88,7 +89,7 @@ template <typename Send> std::vector<double> measure(bench::BenchWindow& window,
             std::fprintf(stderr, "event_sources: %s: could not send key %d\n", what, i);
             return {};
         }
-        const auto arrived = window.nextKeyPress(2s);
+        const auto arrived = bench::nextKeyPress(window, 2s);
         if (!arrived) {
             std::fprintf(stderr, "event_sources: %s: key %d never arrived\n", what, i);
             return {};
@@ -112,10 +113,12 @@ std::string inputRecord(unsigned short code, int value)
 int main()
 {
     std::signal(SIGPIPE, SIG_IGN);
-    XvfbServer server;
+    const velora::test::XServer server;
     if (!server.ok()) {
+        std::fputs("event_sources: Xvfb did not start\n", stderr);
         return 1;
     }
+    const velora::test::ScopedEnvironment display("DISPLAY", server.display());
     if (!velora::test::LircDaemon::installed()) {
         std::fprintf(stderr, "event_sources: needs lircd, irsend and irxevent (Debian packages lirc, lirc-x)\n");
         return 1;
@@ -124,9 +127,9 @@ int main()
     const velora::test::TempDir temp("velora-bench");
     const std::string dir = temp.path().string();
     std::ofstream(dir + "/bench.mac") << "Default\nDown: [VK_DOWN]\nEnd\n";
-    bench::BenchWindow window;
-    auto desktop = velora::platform::X11Desktop::open();
-    if (!lircd.start() || !window.open() || !desktop) {
+    velora::test::XTestWindow window("Velora Bench");
+    const auto desktop = velora::platform::openX11Desktop();
+    if (!lircd.start() || !window.ok() || !desktop) {
         std::fprintf(stderr, "event_sources: no lircd or no X connection\n");
         return 1;
     }

@@ -29,14 +29,9 @@
 #include <thread>
 #include <vector>
 
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
-#include <poll.h>
 #include <sched.h>
-#include <unistd.h>
 
 #include "BenchSupport.h"
-#include "XvfbServer.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "platform/linux/LinuxLogFile.h"
@@ -44,7 +39,10 @@
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XServer.h"
+#include "tests/support/XTestWindow.h"
 
 namespace {
 
@@ -142,7 +140,8 @@ private:
 };
 
 // Key presses through the card: a code written into GPIO_DATA, the key press at the window.
-std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, bench::BenchWindow& window, int keys)
+std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, velora::test::XTestWindow& window,
+                                     int keys)
 {
     std::vector<double> latencies;
     for (int i = 0; i < keys; ++i) {
@@ -150,7 +149,7 @@ std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, ben
         std::this_thread::sleep_for(std::chrono::microseconds(25'000 + (i * 7919) % 10'000));
         const auto written = Clock::now();
         chip.writeRegister(0x200, 0x98);
-        const auto arrived = window.nextKeyPress(1s);
+        const auto arrived = bench::nextKeyPress(window, 1s);
         if (!arrived) {
             std::fprintf(stderr, "remote_engine: key %d never arrived\n", i);
             return {};
@@ -164,13 +163,15 @@ std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, ben
 
 int main()
 {
-    XvfbServer server;
+    const velora::test::XServer server;
     if (!server.ok()) {
+        std::fputs("remote_engine: Xvfb did not start\n", stderr);
         return 1;
     }
+    const velora::test::ScopedEnvironment display("DISPLAY", server.display());
     const velora::test::TempDir temp("velora-bench");
     const std::string dir = temp.path().string();
-    setenv("VELORA_CARD", (dir + "/card").c_str(), 1);
+    const velora::test::ScopedEnvironment cardPath("VELORA_CARD", dir + "/card");
     auto state = velora::virtualcard::CardStateFile::open(dir + "/card");
     if (!state) {
         std::fprintf(stderr, "remote_engine: no card state\n");
@@ -180,9 +181,9 @@ int main()
     chip.reset();
     std::ofstream(dir + "/bench.mac") << "Default\nDown: [VK_DOWN]\nEnd\n";
 
-    bench::BenchWindow window;
-    auto desktop = velora::platform::X11Desktop::open();
-    if (!window.open() || !desktop) {
+    velora::test::XTestWindow window("Velora Bench");
+    const auto desktop = velora::platform::openX11Desktop();
+    if (!window.ok() || !desktop) {
         std::fprintf(stderr, "remote_engine: no X connection\n");
         return 1;
     }

@@ -1,15 +1,17 @@
 // The desktop as the remote daemon drives it: synthetic key and mouse-button events for the
 // program in front, the pointer, the foreground window and finding windows by title.
 //
-// Keys are named by Windows virtual-key codes (0x0D Return, 0x28 Down, 0x41..0x5A the
-// letters, 0x30..0x39 the digits, ...), the codes that macro files use; a backend maps them
-// to its own key names. Every operation is safe to call from any thread; none reports an
-// error outward: a key without a counterpart, a vanished window or a window that cannot be
-// found simply produces no effect.
+// Keys are named by the virtual-key codes of platform/VirtualKeys.h (VK_RETURN, VK_DOWN, 'A'
+// to 'Z' the letters, '0' to '9' the digits, ...), the codes that macro files use; a backend
+// maps them to its own key names. Every operation is safe to call from any thread; none
+// reports an error outward: a key without a counterpart, a vanished window or a window that
+// cannot be found simply produces no effect.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "platform/VirtualKeys.h"
 
 namespace velora::platform {
 

@@ -51,7 +51,9 @@ void MacroPlayer::release(std::uint8_t key)
     m_desktop.keyEvent(key, false);
 }
 
-void MacroPlayer::releaseHeldKeys()
+// The callback of a cancelled timer that is already running finds the serial moved on and
+// leaves releaseTimer alone.
+void MacroPlayer::cancelPendingRelease()
 {
     platform::TimerId pending = 0;
     {
@@ -63,6 +65,11 @@ void MacroPlayer::releaseHeldKeys()
     if (pending != 0) {
         m_timers.cancel(pending); // waits for a release callback that is running right now
     }
+}
+
+void MacroPlayer::releaseHeldKeys()
+{
+    cancelPendingRelease();
     std::vector<std::uint8_t> held;
     {
         std::lock_guard lock(m_heldLock);
@@ -176,11 +183,11 @@ void MacroPlayer::typeText(std::string_view text)
         const bool capital = character >= 'A' && character <= 'Z';
         const std::uint8_t key = upper(character);
         if (capital) {
-            press(VK_SHIFT);
+            press(platform::VK_SHIFT);
         }
         press(key);
         if (capital) {
-            release(VK_SHIFT);
+            release(platform::VK_SHIFT);
         }
         release(key);
     }
@@ -222,16 +229,7 @@ void MacroPlayer::scheduleRelease(std::uint8_t key)
 {
     // An earlier pending release is cancelled and its key is not released: a chord that
     // starts with the same key keeps it down until 100 ms after the latest chord.
-    platform::TimerId earlier = 0;
-    {
-        std::lock_guard lock(m_releaseLock);
-        earlier = releaseTimer;
-        releaseTimer = 0;
-        ++m_releaseSerial;
-    }
-    if (earlier != 0) {
-        m_timers.cancel(earlier); // waits for a release callback that is running right now
-    }
+    cancelPendingRelease();
     std::lock_guard lock(m_releaseLock);
     releaseKey = key;
     const std::uint64_t serial = ++m_releaseSerial;

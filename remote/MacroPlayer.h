@@ -75,6 +75,8 @@ private:
     void press(std::uint8_t key);
     void release(std::uint8_t key);
     void scheduleRelease(std::uint8_t key);
+    // Cancels the pending delayed release, without releasing its key.
+    void cancelPendingRelease();
 
     platform::Desktop& m_desktop;
     platform::Clock& m_clock;

@@ -3,16 +3,25 @@
 #include <cstdlib>
 #include <string>
 
-#include "remote/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 
 namespace velora::remote {
 namespace {
 
 constexpr const char* kNotFound = "BT848 not found! Check DLLs";
 
-std::string rangeMessage(int min, int max)
+// The number a control of the options window holds, when it lies in the key's range.
+std::optional<int> numberInRange(std::string_view text, int RemoteSettings::*field)
 {
-    return "Please enter an integer between " + std::to_string(min) + " and " + std::to_string(max) + ".";
+    const auto value = parseFormInteger(text);
+    return value && settingRange(field).contains(*value) ? value : std::nullopt;
+}
+
+OptionsError rangeError(OptionsError::Field control, int RemoteSettings::*field)
+{
+    const SettingRange range = settingRange(field);
+    return OptionsError{control, "Please enter an integer between " + std::to_string(range.minimum) + " and " +
+                                     std::to_string(range.maximum) + "."};
 }
 
 // atoi: leading blanks, a sign, digits; 0 when there is no number.
@@ -125,19 +134,19 @@ bool RemoteDaemon::hotKeyDown()
     std::uint8_t functionKey = 0;
     switch (ReinitHotKey) {
     case 1:
-        functionKey = VK_F10;
+        functionKey = platform::VK_F10;
         break;
     case 2:
-        functionKey = VK_F11;
+        functionKey = platform::VK_F11;
         break;
     case 3:
-        functionKey = VK_F12;
+        functionKey = platform::VK_F12;
         break;
     default:
         return false;
     }
     platform::Desktop& desktop = m_services.engine.desktop;
-    return desktop.isKeyDown(VK_CONTROL) && desktop.isKeyDown(functionKey);
+    return desktop.isKeyDown(platform::VK_CONTROL) && desktop.isKeyDown(functionKey);
 }
 
 void RemoteDaemon::windowTimer()
@@ -223,15 +232,15 @@ void RemoteDaemon::speedEdited(std::string_view text)
 std::optional<OptionsError> RemoteDaemon::takeOptions(const OptionsForm& form)
 {
     AutoInit = form.autoInit ? 1 : 0;
-    const auto timeout = parseFormInteger(form.timeoutText);
-    if (!timeout || *timeout < 0 || *timeout > 999) {
-        return OptionsError{OptionsError::Field::Timeout, rangeMessage(0, 999)};
+    const auto timeout = numberInRange(form.timeoutText, &RemoteSettings::AutoInitTimeout);
+    if (!timeout) {
+        return rangeError(OptionsError::Field::Timeout, &RemoteSettings::AutoInitTimeout);
     }
     AutoInitTimeout = *timeout;
     MacroPath = form.macroPath;
-    const auto speed = parseFormInteger(form.speedText);
-    if (!speed || *speed < 1 || *speed > 100) {
-        return OptionsError{OptionsError::Field::Speed, rangeMessage(1, 100)};
+    const auto speed = numberInRange(form.speedText, &RemoteSettings::MouseSpeed);
+    if (!speed) {
+        return rangeError(OptionsError::Field::Speed, &RemoteSettings::MouseSpeed);
     }
     MouseSpeed = *speed;
     ReinitHotKey = form.hotKeyIndex;

@@ -1,29 +1,82 @@
 #include "remote/RemoteSettings.h"
 
+#include <array>
+
 namespace velora::remote {
+namespace {
+
+// One key: a number (number and numberDefault) or a text (text and textDefault).
+struct SettingKey
+{
+    const char* name;
+    int RemoteSettings::*number;
+    int numberDefault;
+    std::string RemoteSettings::*text;
+    const char* textDefault;
+    SettingRange range; // what the options window accepts
+    bool saved;         // false: set by hand in velora.ini only
+};
+
+constexpr SettingKey numberKey(const char* name, int RemoteSettings::*field, int defaultValue, SettingRange range = {},
+                               bool saved = true)
+{
+    return {name, field, defaultValue, nullptr, nullptr, range, saved};
+}
+
+constexpr SettingKey textKey(const char* name, std::string RemoteSettings::*field, const char* defaultValue)
+{
+    return {name, nullptr, 0, field, defaultValue, {}, true};
+}
+
+// In the order the keys are read.
+constexpr std::array kKeys{
+    numberKey("InitialMode", &RemoteSettings::InitialMode, 0),
+    numberKey("AutoInit", &RemoteSettings::AutoInit, 1),
+    numberKey("AutoInitTimeout", &RemoteSettings::AutoInitTimeout, 60, {0, 999}),
+    textKey("MacroPath", &RemoteSettings::MacroPath, "default.mac"),
+    numberKey("ReinitHotKey", &RemoteSettings::ReinitHotKey, 3),
+    numberKey("MouseSpeed", &RemoteSettings::MouseSpeed, 4, {1, 100}),
+    numberKey("Debug", &RemoteSettings::Debug, 0, {}, false),
+};
+
+} // namespace
+
+SettingRange settingRange(int RemoteSettings::*field)
+{
+    for (const SettingKey& key : kKeys) {
+        if (key.number == field) {
+            return key.range;
+        }
+    }
+    return {};
+}
 
 RemoteSettings readRemoteSettings(platform::Profile& profile, const std::string& iniPath)
 {
-    const RemoteSettings defaults;
     RemoteSettings settings;
-    settings.InitialMode = profile.readInt(iniPath, kSettingsSection, "InitialMode", defaults.InitialMode);
-    settings.AutoInit = profile.readInt(iniPath, kSettingsSection, "AutoInit", defaults.AutoInit);
-    settings.AutoInitTimeout = profile.readInt(iniPath, kSettingsSection, "AutoInitTimeout", defaults.AutoInitTimeout);
-    settings.MacroPath = profile.readString(iniPath, kSettingsSection, "MacroPath", defaults.MacroPath);
-    settings.ReinitHotKey = profile.readInt(iniPath, kSettingsSection, "ReinitHotKey", defaults.ReinitHotKey);
-    settings.MouseSpeed = profile.readInt(iniPath, kSettingsSection, "MouseSpeed", defaults.MouseSpeed);
-    settings.Debug = profile.readInt(iniPath, kSettingsSection, "Debug", defaults.Debug);
+    for (const SettingKey& key : kKeys) {
+        if (key.number != nullptr) {
+            settings.*key.number = profile.readInt(iniPath, kSettingsSection, key.name, key.numberDefault);
+        } else {
+            settings.*key.text = profile.readString(iniPath, kSettingsSection, key.name, key.textDefault);
+        }
+    }
     return settings;
 }
 
 bool writeRemoteSettings(platform::Profile& profile, const std::string& iniPath, const RemoteSettings& settings)
 {
-    bool ok = profile.writeInt(iniPath, kSettingsSection, "InitialMode", settings.InitialMode);
-    ok = profile.writeInt(iniPath, kSettingsSection, "AutoInit", settings.AutoInit) && ok;
-    ok = profile.writeInt(iniPath, kSettingsSection, "AutoInitTimeout", settings.AutoInitTimeout) && ok;
-    ok = profile.writeInt(iniPath, kSettingsSection, "ReinitHotKey", settings.ReinitHotKey) && ok;
-    ok = profile.writeInt(iniPath, kSettingsSection, "MouseSpeed", settings.MouseSpeed) && ok;
-    ok = profile.writeString(iniPath, kSettingsSection, "MacroPath", settings.MacroPath) && ok;
+    bool ok = true;
+    for (const SettingKey& key : kKeys) {
+        if (key.saved && key.number != nullptr) {
+            ok = profile.writeInt(iniPath, kSettingsSection, key.name, settings.*key.number) && ok;
+        }
+    }
+    for (const SettingKey& key : kKeys) {
+        if (key.saved && key.text != nullptr) {
+            ok = profile.writeString(iniPath, kSettingsSection, key.name, settings.*key.text) && ok;
+        }
+    }
     return ok;
 }
 

@@ -1,6 +1,12 @@
 // The daemon's settings, section "KavoRemote" of velora.ini.
+//
+// Each key is one row of a table (RemoteSettings.cpp): its name, the field it fills, its
+// default and the values the options window accepts for it. The reading, the writing and the
+// options window's checks and arrows all go through that table, so a new key is one row
+// there and one field here.
 #pragma once
 
+#include <climits>
 #include <string>
 
 #include "platform/Profile.h"
@@ -9,23 +15,38 @@ namespace velora::remote {
 
 inline constexpr const char* kSettingsSection = "KavoRemote";
 
+// The fields are filled from the table; a RemoteSettings made by hand has every number 0 and
+// no macro path until it is read.
 struct RemoteSettings
 {
-    int InitialMode = 0;      // 0 keyboard mode, other values mouse mode
-    int AutoInit = 1;         // automatic re-arming of the receiver on (non-zero) or off
-    int AutoInitTimeout = 60; // its period in seconds
-    std::string MacroPath = "default.mac";
-    int ReinitHotKey = 3; // 0 none, 1 Ctrl+F10, 2 Ctrl+F11, 3 Ctrl+F12
-    int MouseSpeed = 4;   // pixels per key in mouse mode
+    int InitialMode = 0;     // 0 keyboard mode, other values mouse mode
+    int AutoInit = 0;        // automatic re-arming of the receiver on (non-zero) or off
+    int AutoInitTimeout = 0; // its period in seconds
+    std::string MacroPath;
+    int ReinitHotKey = 0; // 0 none, 1 Ctrl+F10, 2 Ctrl+F11, 3 Ctrl+F12
+    int MouseSpeed = 0;   // pixels per key in mouse mode
     int Debug = 0;        // 0 writes remote.log, any other value suppresses it
 };
 
-// Reads the seven keys in their order: InitialMode, AutoInit, AutoInitTimeout, MacroPath,
+// The values a number key may take when the options window hands it in.
+struct SettingRange
+{
+    int minimum = INT_MIN;
+    int maximum = INT_MAX;
+
+    constexpr bool contains(int value) const { return value >= minimum && value <= maximum; }
+};
+
+// The range of a number key (every int for a key the options window does not check).
+SettingRange settingRange(int RemoteSettings::*field);
+
+// Reads every key in the table's order: InitialMode, AutoInit, AutoInitTimeout, MacroPath,
 // ReinitHotKey, MouseSpeed, Debug. Missing keys and a missing file give the defaults.
 RemoteSettings readRemoteSettings(platform::Profile& profile, const std::string& iniPath);
 
-// Writes every key but Debug, in this order: InitialMode, AutoInit, AutoInitTimeout,
-// ReinitHotKey, MouseSpeed, MacroPath. Returns false when a write failed.
+// Writes the number keys in the table's order, then the text keys, leaving out the ones that
+// are only read (Debug): InitialMode, AutoInit, AutoInitTimeout, ReinitHotKey, MouseSpeed,
+// MacroPath. Returns false when a write failed.
 bool writeRemoteSettings(platform::Profile& profile, const std::string& iniPath, const RemoteSettings& settings);
 
 } // namespace velora::remote

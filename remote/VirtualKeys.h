@@ -1,8 +1,11 @@
-// The virtual-key names that macro chords use ("VK_RETURN", "VK_F5", ...) and their codes.
+// The virtual-key names that macro chords use ("VK_RETURN", "VK_F5", ...): the codes of
+// platform/VirtualKeys.h by their names.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
+
+#include "platform/VirtualKeys.h"
 
 namespace velora::remote {
 
@@ -14,13 +17,6 @@ struct VirtualKeyName
 
 inline constexpr int kVirtualKeyCount = 100;
 extern const VirtualKeyName VirtualKeyTable[kVirtualKeyCount];
-
-// Common codes the player and the daemon use themselves.
-inline constexpr std::uint8_t VK_SHIFT = 0x10;
-inline constexpr std::uint8_t VK_CONTROL = 0x11;
-inline constexpr std::uint8_t VK_F10 = 0x79;
-inline constexpr std::uint8_t VK_F11 = 0x7A;
-inline constexpr std::uint8_t VK_F12 = 0x7B;
 
 // The code of the first table row whose name equals the name exactly; otherwise the code of
 // the name's first character in upper case, which gives the letter and digit keys ("a" and

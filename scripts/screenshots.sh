@@ -9,7 +9,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 if [[ -z "${VELORA_SHOTS_INNER:-}" ]]; then
     "$root/scripts/deps.sh" build docs
     export VELORA_SHOTS_INNER=1
-    exec "$root/tests/x11/with-desktop.sh" --wm "$0" "$build"
+    exec "$root/tests/support/with-desktop.sh" --wm "$0" "$build"
 fi
 
 images="$root/docs/images"

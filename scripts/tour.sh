@@ -48,7 +48,7 @@ fi
 # notification area.
 if [[ -z "${VELORA_TOUR_INNER:-}" ]]; then
     export VELORA_TOUR_INNER=1 VELORA_TOUR_AUTO=1
-    exec "$root/tests/x11/with-desktop.sh" --wm --tray "$0" "$build"
+    exec "$root/tests/support/with-desktop.sh" --wm --tray "$0" "$build"
 fi
 
 tour="$build/tour"

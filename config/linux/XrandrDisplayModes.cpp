@@ -6,25 +6,25 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
+#include "platform/x11/X11Connection.h"
+
 namespace velora::config {
 namespace {
 
-Display* openDisplay()
+using platform::X11Connection;
+
+// A connection under the program's X error trap: a stale or vanished resource does not end
+// the program (a failed request simply gives fewer modes), nor does a server that goes away
+// while the modes are asked for.
+std::unique_ptr<X11Connection> openConnection()
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (Display* display = XOpenDisplay(nullptr)) {
-            return display;
+        if (auto connection = X11Connection::open()) {
+            return connection;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return nullptr;
-}
-
-// A stale or vanished resource must not end the program: X errors are ignored while the
-// modes are asked for, and a failed request simply gives fewer modes.
-int ignoreXError(Display*, XErrorEvent*)
-{
-    return 0;
 }
 
 // The output whose modes count: the primary one, else the first connected one with modes.
@@ -47,14 +47,15 @@ RROutput chooseOutput(Display* display, Window root, XRRScreenResources* resourc
     return 0;
 }
 
-void addResourceModes(Display* display, Window root, int depth, std::vector<DisplayMode>& modes)
+void addResourceModes(const X11Connection& connection, Window root, int depth, std::vector<DisplayMode>& modes)
 {
+    Display* display = connection.display();
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
     if (resources == nullptr) {
         return;
     }
     const RROutput output = chooseOutput(display, root, resources);
-    XRROutputInfo* info = output != 0 ? XRRGetOutputInfo(display, resources, output) : nullptr;
+    XRROutputInfo* info = output != 0 && !connection.lost() ? XRRGetOutputInfo(display, resources, output) : nullptr;
     if (info != nullptr && info->nmode > 0) {
         for (int i = 0; i < info->nmode; ++i) {
             for (int j = 0; j < resources->nmode; ++j) {
@@ -82,11 +83,11 @@ void addResourceModes(Display* display, Window root, int depth, std::vector<Disp
 std::vector<DisplayMode> XrandrDisplayModes::modes()
 {
     std::vector<DisplayMode> modes;
-    Display* display = openDisplay();
-    if (display == nullptr) {
+    const std::unique_ptr<X11Connection> connection = openConnection();
+    if (!connection) {
         return modes;
     }
-    const auto previousHandler = XSetErrorHandler(ignoreXError);
+    Display* display = connection->display();
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
     const int depth = DefaultDepth(display, screen);
@@ -96,14 +97,11 @@ std::vector<DisplayMode> XrandrDisplayModes::modes()
     int minor = 0;
     if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
         (major > 1 || (major == 1 && minor >= 3))) {
-        addResourceModes(display, root, depth, modes);
+        addResourceModes(*connection, root, depth, modes);
     }
     if (modes.empty()) {
         modes.push_back({DisplayWidth(display, screen), DisplayHeight(display, screen), depth});
     }
-    XSync(display, False);
-    XSetErrorHandler(previousHandler);
-    XCloseDisplay(display);
     return modes;
 }
 

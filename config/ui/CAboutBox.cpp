@@ -1,6 +1,6 @@
 #include "config/ui/CAboutBox.h"
 
-#include "config/ui/DialogLayout.h"
+#include "ui/DialogLayout.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -10,14 +10,14 @@ namespace velora::config {
 CAboutBox::CAboutBox(const QIcon& icon, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About VeloraConfig"));
-    DialogLayout layout(*this, 235, 55);
+    ui::DialogLayout layout(*this, 235, 55);
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("icon"));
     picture->setPixmap(icon.pixmap(32, 32));
     picture->setGeometry(layout.units().x(11), layout.units().y(17), 32, 32);
-    layout.add(new QLabel(QStringLiteral("VeloraConfig Version 1.0"), this), 40, 10, 119, 8);
-    layout.add(new QLabel(QStringLiteral("Settings for Bt848 TV cards"), this), 40, 25, 119, 8);
+    layout.addLabel("VeloraConfig Version 1.0", 40, 10, 119, 8);
+    layout.addLabel("Settings for Bt848 TV cards", 40, 25, 119, 8);
     auto* ok = layout.add(new QPushButton(QStringLiteral("OK"), this), 178, 7, 50, 14);
     ok->setDefault(true);
     ok->setFocus();

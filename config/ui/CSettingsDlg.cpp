@@ -2,9 +2,9 @@
 
 #include "config/ui/AppIcon.h"
 #include "config/ui/CAboutBox.h"
-#include "config/ui/DialogLayout.h"
 #include "platform/ErrorLog.h"
 #include "platform/UserFolders.h"
+#include "ui/DialogLayout.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -55,26 +55,22 @@ CSettingsDlg::~CSettingsDlg() = default;
 void CSettingsDlg::createControls()
 {
     setWindowTitle(QStringLiteral("Velora Configuration"));
-    DialogLayout layout(*this, 396, 192);
-    auto label = [this](const char* text) { return new QLabel(QString::fromLatin1(text), this); };
-    auto group = [&](const char* title, int x, int y, int width, int height) {
-        layout.placeGroup(*new QGroupBox(QString::fromLatin1(title), this), x, y, width, height);
-    };
+    ui::DialogLayout layout(*this, 396, 192);
 
     // The controls in the template's order; the Tab order follows below.
     auto* ok = layout.add(named(new QPushButton(QStringLiteral("OK"), this), "ok"), 281, 171, 50, 14);
     auto* cancel = layout.add(named(new QPushButton(QStringLiteral("Cancel"), this), "cancel"), 339, 171, 50, 14);
-    layout.add(label("Capture driver:"), 14, 21, 47, 8);
+    layout.addLabel("Capture driver:", 14, 21, 47, 8);
     m_driverList = dropDownList(this, "driverList");
     layout.placeList(*m_driverList, 75, 16, 119, 69);
     m_cardList = dropDownList(this, "cardList");
     layout.placeList(*m_cardList, 75, 35, 119, 82);
     m_tunerList = dropDownList(this, "tunerList");
     layout.placeList(*m_tunerList, 75, 53, 119, 87);
-    group("Hardware", 7, 8, 193, 62);
-    layout.add(label("Card model:"), 14, 37, 38, 8);
-    layout.add(label("Tuner module:"), 14, 54, 46, 8);
-    group("Display mode", 207, 8, 182, 62);
+    layout.addGroup("Hardware", 7, 8, 193, 62);
+    layout.addLabel("Card model:", 14, 37, 38, 8);
+    layout.addLabel("Tuner module:", 14, 54, 46, 8);
+    layout.addGroup("Display mode", 207, 8, 182, 62);
     m_highResolution = layout.add(
         named(new QRadioButton(QStringLiteral("High Resolution (576 lines - interlaced)"), this), "highResolution"),
         215, 20, 166, 10);
@@ -84,7 +80,7 @@ void CSettingsDlg::createControls()
     auto* overlay = layout.add(
         named(new QCheckBox(QStringLiteral("Use hardware video overlay"), this), "hardwareOverlay"), 215, 53, 166, 10);
     overlay->setEnabled(false);
-    group("Interface", 7, 70, 193, 115);
+    layout.addGroup("Interface", 7, 70, 193, 115);
     m_twoDigitsBox = layout.add(
         named(new QCheckBox(QStringLiteral("Force two-digit channel numbers"), this), "twoDigits"), 14, 138, 180, 10);
     m_masterVolume =
@@ -92,17 +88,17 @@ void CSettingsDlg::createControls()
                    169, 180, 10);
     m_tvVolume = layout.add(named(new QRadioButton(QStringLiteral("Adjust TV Volume by default"), this), "tvVolume"),
                             14, 158, 180, 10);
-    group("TV Standard", 207, 70, 182, 30);
-    layout.add(label("Channel table:"), 215, 82, 47, 8);
+    layout.addGroup("TV Standard", 207, 70, 182, 30);
+    layout.addLabel("Channel table:", 215, 82, 47, 8);
     m_channelTableList = dropDownList(this, "channelTableList");
     layout.placeList(*m_channelTableList, 265, 79, 116, 57);
     m_resolutionList = dropDownList(this, "resolutionList");
     layout.placeList(*m_resolutionList, 75, 99, 119, 105);
-    layout.add(label("Resolution:"), 14, 102, 36, 8);
+    layout.addLabel("Resolution:", 14, 102, 36, 8);
     m_languageList = dropDownList(this, "languageList");
     layout.placeList(*m_languageList, 75, 81, 119, 62);
-    layout.add(label("Language:"), 14, 85, 35, 8);
-    layout.add(label("Font:"), 14, 120, 17, 8);
+    layout.addLabel("Language:", 14, 85, 35, 8);
+    layout.addLabel("Font:", 14, 120, 17, 8);
     m_fontList = dropDownList(this, "fontList");
     layout.placeList(*m_fontList, 75, 117, 119, 84);
 

@@ -18,7 +18,7 @@
 
 #include "platform/ErrorLog.h"
 #include "remote/ui/UpDownControl.h"
-#include "ui/DialogUnits.h"
+#include "ui/DialogLayout.h"
 
 // Resources of a static library must be registered by hand.
 static void initialiseResources()
@@ -48,7 +48,6 @@ RemoteDialog::RemoteDialog(const DaemonServices& services, std::string iniPath, 
     m_mouseIcon = QIcon(QStringLiteral(":/kavoremote/mouse.svg"));
     setWindowTitle(QStringLiteral("KavoRemote"));
     setWindowIcon(QIcon(QStringLiteral(":/kavoremote/remote.svg")));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     m_windowTimer.setInterval(100);
     m_windowTimer.setTimerType(Qt::PreciseTimer);
     buildControls();
@@ -67,64 +66,46 @@ RemoteDialog::~RemoteDialog()
 
 void RemoteDialog::buildControls()
 {
-    setFont(velora::ui::dialogFont());
-    const velora::ui::DialogUnits units(font());
-    setFixedSize(units.x(256), units.y(164));
-
-    auto place = [&units](QWidget* widget, int x, int y, int w, int h) {
-        widget->setGeometry(units.rect(x, y, w, h));
-        return widget;
-    };
+    // The texts fit their template boxes as they are.
+    velora::ui::DialogLayout layout(*this, 256, 164, velora::ui::DialogLayout::Sizing::Template);
     auto group = [&](const char* title, int x, int y, int w, int h) {
-        auto* box = new QGroupBox(QString::fromLatin1(title), this);
         // The title sits on the frame's top line, as in the dialog template.
-        box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                                          " margin-top: 0.5em; }"
-                                          "QGroupBox::title { subcontrol-origin: margin; left: 6px;"
-                                          " padding: 0 2px; }"));
-        place(box, x, y, w, h);
-        box->lower(); // a frame behind the controls, not their parent: positions are the window's
-        return box;
-    };
-    auto label = [&](const char* text, int x, int y, int w, int h) {
-        auto* widget = new QLabel(QString::fromLatin1(text), this);
-        place(widget, x, y, w, h);
-        return widget;
+        layout.addGroup(title, x, y, w, h)
+            ->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                           " margin-top: 0.5em; }"
+                                           "QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                                           " padding: 0 2px; }"));
     };
     // A push button with the focus takes Enter; Hide, the dialog's default, takes it while
     // the focus is on anything else.
     auto button = [&](const char* text, int x, int y, int w, int h) {
         auto* widget = new QPushButton(QString::fromLatin1(text), this);
         widget->setAutoDefault(true);
-        place(widget, x, y, w, h);
-        return widget;
+        return layout.add(widget, x, y, w, h);
     };
     auto edit = [&](const char* name, int x, int y, int w, int h) {
         auto* widget = new QLineEdit(this);
         widget->setObjectName(QString::fromLatin1(name));
-        place(widget, x, y, w, h);
-        return widget;
+        return layout.add(widget, x, y, w, h);
     };
 
     // In the order of the dialog template, which is also the tab order.
     m_hide = button("Hide", 87, 142, 50, 14);
     m_hide->setDefault(true);
     group("Options", 7, 7, 242, 49);
-    m_autoInit = new QCheckBox(QStringLiteral("Auto-reinitialization every"), this);
-    place(m_autoInit, 14, 18, 96, 10);
+    m_autoInit = layout.add(new QCheckBox(QStringLiteral("Auto-reinitialization every"), this), 14, 18, 96, 10);
     m_timeout = edit("edit1005", 113, 16, 28, 14);
-    m_timeoutSpin = new UpDownControl(m_timeout, this);
-    place(m_timeoutSpin, 143, 16, 11, 14);
-    label("seconds.", 157, 19, 30, 8);
+    m_timeoutSpin = layout.add(new UpDownControl(m_timeout, this), 143, 16, 11, 14);
+    layout.addLabel("seconds.", 157, 19, 30, 8);
     m_reinitNow = button("Re-init now!", 193, 17, 50, 14);
     m_hotKey = new QComboBox(this);
     m_hotKey->addItems(
         {QStringLiteral("(None)"), QStringLiteral("Ctrl-F10"), QStringLiteral("Ctrl-F11"), QStringLiteral("Ctrl-F12")});
     // The template's height is the dropped list's; the closed box is one edit high.
-    place(m_hotKey, 90, 34, 66, 14);
-    label("Reinitialization hot-key:", 13, 36, 73, 8);
+    layout.add(m_hotKey, 90, 34, 66, 14);
+    layout.addLabel("Reinitialization hot-key:", 13, 36, 73, 8);
     group("Keyboard emulation", 7, 62, 242, 41);
-    label("Load macros from file:", 13, 74, 70, 8);
+    layout.addLabel("Load macros from file:", 13, 74, 70, 8);
     m_macroPath = edit("edit1009", 13, 84, 182, 14);
     m_browse = button("Browse...", 200, 87, 43, 14);
     m_reload = button("Reload", 199, 71, 44, 14);
@@ -132,10 +113,9 @@ void RemoteDialog::buildControls()
     group("Mouse emulation", 7, 106, 242, 30);
     m_exit = button("&Exit", 205, 142, 44, 14);
     m_speed = edit("edit1013", 120, 115, 29, 14);
-    m_speedSpin = new UpDownControl(m_speed, this);
+    m_speedSpin = layout.add(new UpDownControl(m_speed, this), 151, 115, 11, 14);
     m_speedSpin->setWrapping(true);
-    place(m_speedSpin, 151, 115, 11, 14);
-    label("Movement speed (pixels/click)", 14, 118, 97, 8);
+    layout.addLabel("Movement speed (pixels/click)", 14, 118, 97, 8);
 
     QWidget* order[] = {m_hide,   m_autoInit, m_timeout, m_reinitNow, m_hotKey, m_macroPath,
                         m_browse, m_reload,   m_save,    m_exit,      m_speed};
@@ -187,8 +167,10 @@ void RemoteDialog::buildMenuAndIcon()
 bool RemoteDialog::initialise()
 {
     fillControls();
-    m_timeoutSpin->setRange(0, 999);
-    m_speedSpin->setRange(0, 100);
+    // The arrows run from 0 to the key's largest value; a speed of 0 stepped to is refused
+    // when the options are taken, as a typed one is.
+    m_timeoutSpin->setRange(0, settingRange(&RemoteSettings::AutoInitTimeout).maximum);
+    m_speedSpin->setRange(0, settingRange(&RemoteSettings::MouseSpeed).maximum);
     updateTrayIcon(m_daemon->engine().mouseMode());
     m_tray->show();
     if (!m_daemon->start()) {

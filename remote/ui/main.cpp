@@ -180,11 +180,8 @@ public:
         }
         platform::SearchPathFileSystem files(platform::systemFileSystem(), dataFolders);
 
-        std::unique_ptr<platform::Desktop> desktop;
-        if (std::unique_ptr<platform::X11Desktop> x11 = platform::X11Desktop::open()) {
-            x11->setConnectionLostHandler([] { postToWindowThread(kDisplayLost); });
-            desktop = std::move(x11);
-        }
+        std::unique_ptr<platform::Desktop> desktop =
+            platform::openX11Desktop(nullptr, [] { postToWindowThread(kDisplayLost); });
         const bool canEmulate = desktop != nullptr;
         if (!canEmulate) {
             desktop = std::make_unique<platform::NullDesktop>();

@@ -22,11 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kTab = 0x09;
-constexpr std::uint8_t kReturn = 0x0D;
-constexpr std::uint8_t kSpace = 0x20;
-constexpr std::uint8_t kUp = 0x26;
-constexpr std::uint8_t kDown = 0x28;
+using platform::VK_DOWN;
+using platform::VK_RETURN;
+using platform::VK_SPACE;
+using platform::VK_TAB;
+using platform::VK_UP;
 
 class ConfigDesktop : public ::testing::Test
 {
@@ -35,7 +35,7 @@ protected:
     {
         ASSERT_TRUE(m_suite.valid());
         // Xvfb sometimes resets a connection opened just as another one closed.
-        test::waitUntil([&] { return (m_desktop = platform::X11Desktop::open()) != nullptr; }, 1s, 200ms);
+        test::waitUntil([&] { return (m_desktop = platform::openX11Desktop()) != nullptr; }, 1s, 200ms);
         ASSERT_TRUE(m_desktop) << "no X server with XTEST";
     }
 
@@ -88,14 +88,14 @@ protected:
     }
 
     test::SuiteCopy m_suite;
-    std::unique_ptr<platform::X11Desktop> m_desktop;
+    std::unique_ptr<platform::Desktop> m_desktop;
     test::Process m_program;
 };
 
 TEST_F(ConfigDesktop, ReturnOnTheNewDialogWritesEveryKey)
 {
     start();
-    press({kReturn});
+    press({VK_RETURN});
     ASSERT_EQ(0, waitForExit());
 
     EXPECT_EQ("Generic", value("TV", "Card"));
@@ -134,11 +134,11 @@ TEST_F(ConfigDesktop, ChoicesMadeWithKeysReachTheTunerLibrary)
     start();
     // Focus starts on OK. Card: the line after Generic; tuner: the line before TEMIC_PAL_BG;
     // tick two-digit numbers; resolution: the first mode, which brings up the warning.
-    press({kTab, kTab, kTab, kDown, kTab, kUp, kTab, kSpace, kTab, kTab, kDown});
+    press({VK_TAB, VK_TAB, VK_TAB, VK_DOWN, VK_TAB, VK_UP, VK_TAB, VK_SPACE, VK_TAB, VK_TAB, VK_DOWN});
     ASSERT_TRUE(waitForFront("VeloraConfig"));
-    press({kReturn});
+    press({VK_RETURN});
     ASSERT_TRUE(waitForFront("Velora Configuration"));
-    press({kReturn});
+    press({VK_RETURN});
     ASSERT_EQ(0, waitForExit());
 
     EXPECT_EQ("Tuner_MUX0_Sound_GPIO8-11", value("TV", "Card"));

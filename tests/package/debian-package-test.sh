@@ -154,7 +154,7 @@ grep -qx 'Exec=kavoremote' "$scratch/autostart/autostart/kavoremote.desktop" || 
 step "The installed KavoRemote on the virtual card, under Xvfb"
 mkdir -p "$scratch/home"
 VELORA_PACKAGE_SESSION=1 VELORA_PACKAGE_HOME="$scratch/home" \
-    "$root/tests/x11/with-desktop.sh" --wm --tray "$0" "$folder" || die "the desktop session failed"
+    "$root/tests/support/with-desktop.sh" --wm --tray "$0" "$folder" || die "the desktop session failed"
 echo "   one remote key started KavoShell; the user's files are in ~/.config and ~/.local/state"
 
 step "The driver alternative"

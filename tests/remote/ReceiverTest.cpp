@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDriver.h"
+#include "fakes/FakeCard.h"
 #include "fakes/RecordingLogFile.h"
 #include "hw/BtRegisters.h"
 #include "remote/Receiver.h"
@@ -9,18 +8,13 @@
 namespace velora::remote {
 namespace {
 
-struct ReceiverRig
+struct ReceiverRig : test::FakeCard
 {
-    test::EventLog driverLog;
-    test::FakeDriver driver{driverLog};
-    test::FakeLibraryLoader loader{driverLog};
-    test::FakeClock clock;
-    CaptureCard card{loader, clock, CardRelease::UnmapThenUnload};
     test::RecordingLogFile logFile;
     RemoteLog log{logFile};
     Receiver receiver{clock, log};
 
-    ReceiverRig()
+    ReceiverRig() : FakeCard(CardRelease::UnmapThenUnload)
     {
         log.setSuppressed(false);
         clock.set(1'000'000);

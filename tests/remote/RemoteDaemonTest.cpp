@@ -3,11 +3,16 @@
 #include "fakes/MemoryProfile.h"
 #include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
+#include "platform/VirtualKeys.h"
 #include "remote/RemoteDaemon.h"
-#include "remote/VirtualKeys.h"
 
 namespace velora::remote {
 namespace {
+
+using platform::VK_CONTROL;
+using platform::VK_F10;
+using platform::VK_F11;
+using platform::VK_F12;
 
 constexpr const char* kIni = "/opt/velora/velora.ini";
 

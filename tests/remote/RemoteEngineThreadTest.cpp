@@ -5,37 +5,31 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
-#include <stdlib.h>
-
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
 #include "fakes/RecordingDesktop.h"
 #include "fakes/RecordingLogFile.h"
 #include "hw/BtRegisters.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "remote/RemoteEngine.h"
+#include "tests/drivers/virtualcard/TestCard.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace velora::remote {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 TEST(RemoteEngineThreads, ReloadsAndSettingsFromAnotherThreadWhileKeysArePlayed)
 {
-    char name[] = "/tmp/velora-engine-XXXXXX";
-    const fs::path dir = mkdtemp(name);
-    setenv("VELORA_CARD", (dir / "card").c_str(), 1);
-    auto state = virtualcard::CardStateFile::open((dir / "card").string());
-    ASSERT_NE(state, nullptr);
-    virtualcard::VirtualChip chip(state->layout());
+    test::TestCard virtualCard;
+    const test::ScopedEnvironment cardPath("VELORA_CARD", virtualCard.path());
+    ASSERT_TRUE(virtualCard.open());
+    virtualcard::VirtualChip& chip = virtualCard.chip();
     chip.reset();
-    std::ofstream(dir / "a.mac") << "Default\nDown: ![VK_DOWN]\nEnd\n";
-    std::ofstream(dir / "b.mac") << "WhenActive \"Test\"\nDown: [VK_NEXT]\nEnd\n";
+    const test::TempDir& dir = virtualCard.folder();
+    dir.write("a.mac", "Default\nDown: ![VK_DOWN]\nEnd\n");
+    dir.write("b.mac", "WhenActive \"Test\"\nDown: [VK_NEXT]\nEnd\n");
 
     test::EventLog log;
     test::RecordingDesktop desktop(log);
@@ -49,14 +43,14 @@ TEST(RemoteEngineThreads, ReloadsAndSettingsFromAnotherThreadWhileKeysArePlayed)
         RemoteEngine engine(
             RemoteServices{platform::systemClock(), timers, desktop, programs, logFile, platform::systemFileSystem()});
         engine.setLogSuppressed(false);
-        ASSERT_TRUE(engine.LoadMacroFile((dir / "a.mac").string()));
+        ASSERT_TRUE(engine.LoadMacroFile(dir.file("a.mac")));
         engine.ArmReceiver(card);
         engine.startTick();
 
         std::atomic<bool> done{false};
         std::thread window([&] {
             for (int i = 0; !done.load(); ++i) {
-                engine.LoadMacroFile((dir / (i % 2 == 0 ? "b.mac" : "a.mac")).string());
+                engine.LoadMacroFile(dir.file(i % 2 == 0 ? "b.mac" : "a.mac"));
                 engine.setMouseStep(i % 20);
                 if (i % 250 == 249) {
                     engine.RequestReinit();
@@ -83,7 +77,6 @@ TEST(RemoteEngineThreads, ReloadsAndSettingsFromAnotherThreadWhileKeysArePlayed)
         presses += event.front() == '+' ? 1 : 0;
     }
     EXPECT_GT(presses, 20);
-    fs::remove_all(dir);
 }
 
 } // namespace

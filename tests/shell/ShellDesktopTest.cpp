@@ -36,7 +36,7 @@ protected:
     {
         ASSERT_TRUE(m_suite.valid());
         ASSERT_NE(m_display, nullptr);
-        m_keys = velora::platform::X11Desktop::open();
+        m_keys = velora::platform::openX11Desktop();
         ASSERT_NE(m_keys, nullptr);
         m_width = DisplayWidth(m_display.get(), DefaultScreen(m_display.get()));
         m_height = DisplayHeight(m_display.get(), DefaultScreen(m_display.get()));
@@ -103,7 +103,7 @@ protected:
     velora::test::SuiteCopy m_suite;
     velora::test::TempDir m_dir{"shell-desktop"};
     velora::test::DisplayPtr m_display = velora::test::openDisplay();
-    std::unique_ptr<velora::platform::X11Desktop> m_keys;
+    std::unique_ptr<velora::platform::Desktop> m_keys;
     int m_width = 0;
     int m_height = 0;
     fs::path m_tree;
@@ -129,18 +129,18 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     EXPECT_STREQ(title, "KavoShell");
     XFree(title);
 
-    press(0x28); // Down
+    press(velora::platform::VK_DOWN);
     EXPECT_TRUE(waitFor([&] { return showsOnly(1, 5); }));
-    press(0x28);
-    press(0x0D); // Enter on beta: "..", inner, file.txt
+    press(velora::platform::VK_DOWN);
+    press(velora::platform::VK_RETURN); // Enter on beta: "..", inner, file.txt
     EXPECT_TRUE(waitFor([&] { return showsOnly(0, 3); }));
     // Backspace: back up with beta highlighted, scrolled by half the rows of the last paint
     // (3): alpha, beta, a.jpg, notes.txt.
-    press(0x08);
+    press(velora::platform::VK_BACK);
     EXPECT_TRUE(waitFor([&] { return showsOnly(1, 4); }));
 
-    press(0x28);
-    press(0x0D); // Enter on a.jpg: handed to the desktop, the screen stays
+    press(velora::platform::VK_DOWN);
+    press(velora::platform::VK_RETURN); // Enter on a.jpg: handed to the desktop, the screen stays
     EXPECT_TRUE(waitFor([&] { return fs::exists(m_dir / "opened"); }));
     EXPECT_EQ(velora::test::readFile(m_dir / "opened"), "file://" + (m_tree / "a.jpg").string());
     EXPECT_TRUE(showsOnly(2, 4));
@@ -152,9 +152,9 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     EXPECT_TRUE(shell.running());
 
     // Escape while the drive list is shown stores the directory that was current before.
-    press(0x70); // F1
+    press(velora::platform::VK_F1);
     EXPECT_TRUE(waitFor([&] { return !showsOnly(2, 4); }));
-    press(0x1B);
+    press(velora::platform::VK_ESCAPE);
     EXPECT_EQ(shell.waitExit(10s), 0);
     EXPECT_NE(velora::test::readFile(m_settings).find("LastDir=" + m_tree.string() + "\n"), std::string::npos);
 }

@@ -4,6 +4,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -167,6 +170,29 @@ ProgramOutput runCapturing(const std::string& program, const std::vector<std::st
     ProgramOutput result;
     result.status = runProgram(program, arguments, environment, timeout, &result.out, &result.err);
     return result;
+}
+
+long cpuTicks(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t nameEnd = text.rfind(')');
+    if (nameEnd == std::string::npos) {
+        return 0;
+    }
+    // The fields after the program's name, from the third (state) on: utime is the 14th, stime the 15th.
+    std::istringstream fields(text.substr(nameEnd + 2));
+    std::string field;
+    long user = 0, system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) {
+            user = std::stol(field);
+        } else if (index == 15) {
+            system = std::stol(field);
+            break;
+        }
+    }
+    return user + system;
 }
 
 } // namespace velora::test

@@ -71,4 +71,8 @@ ProgramOutput runCapturing(const std::string& program, const std::vector<std::st
                            const EnvironmentChanges& environment = {},
                            std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
+// Processor time a process has used so far, in clock ticks (user and system); 0 for one that
+// has gone.
+long cpuTicks(pid_t pid);
+
 } // namespace velora::test

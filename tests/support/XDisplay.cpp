@@ -1,10 +1,8 @@
 #include "tests/support/XDisplay.h"
 
-#include <functional>
-#include <thread>
-#include <vector>
-
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <poll.h>
 
 #include "tests/support/WaitUntil.h"
 
@@ -21,57 +19,66 @@ Window findWindow(Display* display, const std::function<bool(Window)>& visit)
         if (visit(window)) {
             return window;
         }
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
-            // Reversed, so that the first child is visited first.
-            for (unsigned i = count; i > 0; --i) {
-                pending.push_back(children[i - 1]);
-            }
-            XFree(children);
-        }
+        const std::vector<Window> children = childrenOf(display, window);
+        // Reversed, so that the first child is visited first.
+        pending.insert(pending.end(), children.rbegin(), children.rend());
     }
     return 0;
 }
 
-int ignoreError(Display*, XErrorEvent*)
+DisplayPtr openWithin(const char* name, std::chrono::milliseconds timeout)
 {
-    return 0;
+    std::unique_ptr<platform::X11Connection> connection;
+    waitUntil([&] { return (connection = platform::X11Connection::open(name)) != nullptr; }, timeout,
+              std::chrono::milliseconds(50));
+    return DisplayPtr(std::move(connection));
 }
 
 } // namespace
 
-void ignoreErrorsOfVanishingWindows()
-{
-    XSetErrorHandler(ignoreError);
-}
-
 DisplayPtr openDisplay(std::chrono::milliseconds timeout)
 {
-    ignoreErrorsOfVanishingWindows();
-    Display* display = nullptr;
-    waitUntil([&] { return (display = XOpenDisplay(nullptr)) != nullptr; }, timeout, std::chrono::milliseconds(50));
-    return DisplayPtr(display);
+    return openWithin(nullptr, timeout);
 }
 
 DisplayPtr openDisplay(const std::string& name, std::chrono::milliseconds timeout)
 {
-    ignoreErrorsOfVanishingWindows();
-    Display* display = nullptr;
-    waitUntil([&] { return (display = XOpenDisplay(name.c_str())) != nullptr; }, timeout,
-              std::chrono::milliseconds(50));
-    return DisplayPtr(display);
+    return openWithin(name.c_str(), timeout);
+}
+
+std::optional<XEvent> waitForEvent(Display* display, const std::function<bool(const XEvent&)>& matches,
+                                   std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (matches(event)) {
+                return event;
+            }
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(left.count()));
+    }
+}
+
+bool isViewable(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable;
 }
 
 Window findWindowByClass(Display* display, const std::string& className, bool viewableOnly)
 {
     return findWindow(display, [&](Window window) {
-        if (viewableOnly) {
-            XWindowAttributes attributes{};
-            if (XGetWindowAttributes(display, window, &attributes) == 0 || attributes.map_state != IsViewable) {
-                return false;
-            }
+        if (viewableOnly && !isViewable(display, window)) {
+            return false;
         }
         XClassHint hint{};
         if (XGetClassHint(display, window, &hint) == 0) {
@@ -85,17 +92,70 @@ Window findWindowByClass(Display* display, const std::string& className, bool vi
     });
 }
 
+bool hasTitle(Display* display, Window window, const std::string& title)
+{
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) == 0 || name == nullptr) {
+        return false;
+    }
+    const bool match = title == name;
+    XFree(name);
+    return match;
+}
+
 Window findWindowByTitle(Display* display, const std::string& title)
 {
-    return findWindow(display, [&](Window window) {
-        char* name = nullptr;
-        if (XFetchName(display, window, &name) == 0 || name == nullptr) {
-            return false;
-        }
-        const bool match = title == name;
-        XFree(name);
-        return match;
+    return findWindow(display, [&](Window window) { return hasTitle(display, window, title); });
+}
+
+int countWindowsTitled(Display* display, const std::string& title, bool viewableOnly)
+{
+    int count = 0;
+    findWindow(display, [&](Window window) {
+        count += hasTitle(display, window, title) && (!viewableOnly || isViewable(display, window)) ? 1 : 0;
+        return false;
     });
+    return count;
+}
+
+std::vector<Window> windowsInProperty(Display* display, Window window, const char* property)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::vector<Window> windows;
+    if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, 1024, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        const auto* ids = reinterpret_cast<const unsigned long*>(data);
+        windows.assign(ids, ids + (format == 32 ? count : 0));
+        XFree(data);
+    }
+    return windows;
+}
+
+std::vector<Window> childrenOf(Display* display, Window window)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> windows;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0 && children != nullptr) {
+        windows.assign(children, children + count);
+        XFree(children);
+    }
+    return windows;
+}
+
+Window inputFocus(Display* display)
+{
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
 }
 
 bool waitForSelectionOwner(Display* display, const char* selection, std::chrono::milliseconds timeout)

@@ -2,7 +2,6 @@
 
 #include <csignal>
 
-#include <X11/Xatom.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -37,19 +36,7 @@ std::string readDisplayNumber(int fd, std::chrono::milliseconds timeout)
 
 bool windowManagerReady(Display* display)
 {
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                                          &format, &count, &after, &data) == Success &&
-                       type == XA_WINDOW && count == 1;
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return found;
+    return !windowsInProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK").empty();
 }
 
 } // namespace
@@ -107,7 +94,7 @@ bool XServer::startNotificationArea(std::chrono::milliseconds timeout)
     if (!display) {
         return false;
     }
-    // As wide as the screen: see tests/x11/with-desktop.sh.
+    // As wide as the screen: see tests/support/with-desktop.sh.
     m_notificationArea = Process("/usr/bin/env",
                                  {"trayer", "--edge", "top", "--align", "right", "--widthtype", "percent", "--width",
                                   "100", "--heighttype", "pixel", "--height", "32", "--SetDockType", "true",

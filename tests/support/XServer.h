@@ -1,7 +1,7 @@
 // A private X server for one test: Xvfb on a display number of its own, started with -noreset
 // (otherwise the server resets whenever its last client leaves, and a program connecting at
 // that moment fails), optionally with a window manager (matchbox) and a notification area
-// (trayer). Unlike the shared server of tests/x11/with-desktop.sh, a test may kill it midway,
+// (trayer). Unlike the shared server of tests/support/with-desktop.sh, a test may kill it midway,
 // or add the notification area late.
 // Include GoogleTest before this header: Xlib's macros (None, Bool) break it otherwise.
 #pragma once

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDriver.h"
+#include "fakes/FakeCard.h"
 #include "hw/CaptureCard.h"
 #include "tuner/Descriptions.h"
 
@@ -9,14 +8,7 @@ namespace velora {
 namespace {
 
 // A card object with the built-in description.
-struct Card
-{
-    test::EventLog log;
-    test::FakeDriver driver{log};
-    test::FakeLibraryLoader loader{log};
-    test::FakeClock clock;
-    CaptureCard card{loader, clock, CardRelease::UnloadOnly};
-};
+using Card = test::FakeCard;
 
 struct TunerFields
 {

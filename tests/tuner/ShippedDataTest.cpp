@@ -3,8 +3,7 @@
 // and the shipped settings must keep tuning off the remote receiver's byte of GPIO_DATA.
 #include <gtest/gtest.h>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDriver.h"
+#include "fakes/FakeCard.h"
 #include "hw/BtRegisters.h"
 #include "hw/CaptureCard.h"
 #include "platform/ProfileFormat.h"
@@ -42,14 +41,7 @@ std::string readText(const fs::path& path)
     return text.str();
 }
 
-struct Card
-{
-    test::EventLog log;
-    test::FakeDriver driver{log};
-    test::FakeLibraryLoader loader{log};
-    test::FakeClock clock;
-    CaptureCard card{loader, clock, CardRelease::UnloadOnly};
-};
+using Card = test::FakeCard;
 
 void readWholeCard(const fs::path& path, CaptureCard& card)
 {

@@ -201,7 +201,7 @@ TEST(PciSuite, VeloraTuneTunesTheCardThroughTheResourceFile)
 
 TEST(PciSuite, KavoRemoteArmsTheReceiverAndDisarmsItOnTermination)
 {
-    // Only on the private desktop of tests/x11/with-desktop.sh, never on the user's own.
+    // Only on the private desktop of tests/support/with-desktop.sh, never on the user's own.
     if (std::getenv("VELORA_PCI_DESKTOP") == nullptr || std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "runs as PciSuite.KavoRemoteOnADesktop";
     }

@@ -14,6 +14,7 @@
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
 #include "platform/x11/X11Desktop.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tools/virtual-remote/RemoteCard.h"
 #include "tools/virtual-remote/ui/RemoteWindow.h"
@@ -34,7 +35,6 @@ namespace velora::vremote::ui {
 namespace {
 
 using namespace std::chrono_literals;
-using platform::X11Desktop;
 
 // Waits while Qt handles its events, so that the remote's window keeps working meanwhile.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5s)
@@ -51,20 +51,7 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 // A list of windows from a root property (_NET_...), empty without a window manager.
 std::vector<Window> rootProperty(Display* display, const char* name)
 {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    std::vector<Window> windows;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False), 0, 1024, False,
-                           XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr) {
-        const auto* ids = reinterpret_cast<const unsigned long*>(data);
-        windows.assign(ids, ids + (format == 32 ? count : 0));
-        XFree(data);
-    }
-    return windows;
+    return test::windowsInProperty(display, DefaultRootWindow(display), name);
 }
 
 // The root's child that holds a window: its frame under a window manager.
@@ -87,16 +74,7 @@ Window frameOf(Display* display, Window window)
 // The root's children, bottom first.
 std::vector<Window> rootStacking(Display* display)
 {
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    std::vector<Window> windows;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
-        windows.assign(children, children + count);
-        XFree(children);
-    }
-    return windows;
+    return test::childrenOf(display, DefaultRootWindow(display));
 }
 
 bool above(const std::vector<Window>& stacking, Window upper, Window lower)
@@ -104,14 +82,6 @@ bool above(const std::vector<Window>& stacking, Window upper, Window lower)
     const auto u = std::find(stacking.begin(), stacking.end(), upper);
     const auto l = std::find(stacking.begin(), stacking.end(), lower);
     return u != stacking.end() && l != stacking.end() && u > l;
-}
-
-Window inputFocus(Display* display)
-{
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    return focus;
 }
 
 constexpr int kKeeperX = 940;
@@ -150,18 +120,18 @@ TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus
 {
     test::TempDir dir;
     ASSERT_TRUE(dir.valid());
-    setenv("VELORA_CARD", dir.file("card").c_str(), 1);
+    const test::ScopedEnvironment cardPath("VELORA_CARD", dir.file("card"));
     const test::DisplayPtr connection = test::openDisplay();
     Display* const display = connection.get();
     ASSERT_NE(display, nullptr);
-    const std::unique_ptr<X11Desktop> desktop = X11Desktop::open();
+    const std::unique_ptr<platform::Desktop> desktop = platform::openX11Desktop();
     ASSERT_NE(desktop, nullptr);
     const bool windowManager = !rootProperty(display, "_NET_SUPPORTING_WM_CHECK").empty();
     const std::vector<Window> noActiveWindow;
 
     const Window keeper = createKeeper(display);
     ASSERT_TRUE(desktop->activateWindow("focus keeper"));
-    ASSERT_TRUE(waitFor([&] { return inputFocus(display) == keeper; })) << "the test's window got no focus";
+    ASSERT_TRUE(waitFor([&] { return test::inputFocus(display) == keeper; })) << "the test's window got no focus";
 
     RemoteCard card(virtualcard::CardStateFile::defaultPath());
     RemoteWindow window(card);
@@ -178,7 +148,7 @@ TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus
     XWindowAttributes attributes{};
     ASSERT_NE(XGetWindowAttributes(display, remote, &attributes), 0);
     EXPECT_LT(attributes.width, DisplayWidth(display, DefaultScreen(display)) / 2) << "it was given the screen";
-    EXPECT_EQ(inputFocus(display), keeper);
+    EXPECT_EQ(test::inputFocus(display), keeper);
     EXPECT_EQ(rootProperty(display, "_NET_ACTIVE_WINDOW"), windowManager ? std::vector{keeper} : noActiveWindow);
 
     // The user works in the test's window, which comes above the remote.
@@ -212,7 +182,7 @@ TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus
         << "the click did not press Down on the card";
     QTest::qWait(300); // a raise or a focus change would land by now
 
-    EXPECT_EQ(inputFocus(display), keeper);
+    EXPECT_EQ(test::inputFocus(display), keeper);
     EXPECT_EQ(rootProperty(display, "_NET_ACTIVE_WINDOW"), windowManager ? std::vector{keeper} : noActiveWindow);
     EXPECT_EQ(desktop->foregroundTitle(), "focus keeper");
     EXPECT_EQ(rootStacking(display), stackingBefore);

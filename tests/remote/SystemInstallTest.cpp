@@ -16,13 +16,13 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
-#include "XTestWindow.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
 #include "tests/support/SuiteCopy.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XDisplay.h"
+#include "tests/support/XTestWindow.h"
 
 namespace velora {
 namespace {
@@ -101,7 +101,7 @@ std::string windowClass(Display* display, const char* name)
 TEST_F(SystemInstallTest, KavoRemoteKeepsEachUsersFilesInTheXdgFolders)
 {
     if (getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "needs an X server (run through tests/x11/with-desktop.sh)";
+        GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
     }
     // The user's own macro file, named by the site's velora.ini, in the user's data folder.
     fs::create_directories(userData());

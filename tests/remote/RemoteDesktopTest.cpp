@@ -5,28 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
-#include <X11/keysym.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include "XTestWindow.h"
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
+#include "tests/drivers/virtualcard/TestCard.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/XTestWindow.h"
+
+#include <X11/keysym.h>
 
 namespace velora {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kTitle = "Velora Remote Test Window";
@@ -37,31 +32,24 @@ protected:
     void SetUp() override
     {
         if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "needs an X server (run through tests/x11/with-desktop.sh)";
+            GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
         }
-        char name[] = "/tmp/velora-remote-XXXXXX";
-        m_dir = mkdtemp(name);
-        // The driver library maps the card state named here; so does this test.
-        setenv("VELORA_CARD", (m_dir / "card").c_str(), 1);
-        m_state = virtualcard::CardStateFile::open((m_dir / "card").string());
-        ASSERT_NE(m_state, nullptr);
-        m_chip.emplace(m_state->layout());
-        m_chip->reset();
-        m_desktop = platform::X11Desktop::open();
+        ASSERT_TRUE(m_virtualCard.open());
+        m_virtualCard.chip().reset();
+        m_desktop = platform::openX11Desktop();
         ASSERT_NE(m_desktop, nullptr);
-        std::ofstream(m_dir / "test.mac") << "Default\n"
-                                             "Enter: \"ok\"\n"
-                                             "End\n"
-                                             "WhenActive \"Remote Test\"\n"
-                                             "Down: [VK_DOWN]\n"
-                                             "ChannelUp: [VK_SHIFT a]\n"
-                                             "End\n";
+        m_virtualCard.folder().write("test.mac", "Default\n"
+                                                 "Enter: \"ok\"\n"
+                                                 "End\n"
+                                                 "WhenActive \"Remote Test\"\n"
+                                                 "Down: [VK_DOWN]\n"
+                                                 "ChannelUp: [VK_SHIFT a]\n"
+                                                 "End\n");
     }
     void TearDown() override
     {
         m_engine.reset();
         m_card.reset();
-        fs::remove_all(m_dir);
     }
 
     void startEngine()
@@ -72,7 +60,7 @@ protected:
         m_engine = std::make_unique<remote::RemoteEngine>(remote::RemoteServices{
             platform::systemClock(), m_timers, *m_desktop, m_programs, m_log, platform::systemFileSystem()});
         m_engine->setLogSuppressed(false);
-        ASSERT_TRUE(m_engine->LoadMacroFile((m_dir / "test.mac").string()));
+        ASSERT_TRUE(m_engine->LoadMacroFile(m_virtualCard.folder().file("test.mac")));
         m_engine->ArmReceiver(*m_card);
         m_engine->startTick();
         std::this_thread::sleep_for(50ms); // the first sample after arming is only stored
@@ -81,16 +69,16 @@ protected:
     // A key on the remote, then the pause after which the next different key is accepted.
     void press(std::uint8_t code)
     {
-        m_chip->pressKey(code, [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); });
+        m_virtualCard.chip().pressKey(code, [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); });
     }
 
-    fs::path m_dir;
-    std::unique_ptr<virtualcard::CardStateFile> m_state;
-    std::optional<virtualcard::VirtualChip> m_chip;
-    std::unique_ptr<platform::X11Desktop> m_desktop;
+    // The driver library maps the card state named here; so does this test.
+    test::TestCard m_virtualCard;
+    test::ScopedEnvironment m_cardPath{"VELORA_CARD", m_virtualCard.path()};
+    std::unique_ptr<platform::Desktop> m_desktop;
     platform::LinuxTimerService m_timers;
     platform::LinuxProgramStarter m_programs{""};
-    platform::LinuxLogFile m_log{(fs::temp_directory_path() / "velora-remote-test.log").string()};
+    platform::LinuxLogFile m_log{m_virtualCard.folder().file("remote.log")};
     std::unique_ptr<CaptureCard> m_card;
     std::unique_ptr<remote::RemoteEngine> m_engine;
 };
@@ -100,7 +88,7 @@ TEST_F(RemoteDesktopTest, RemoteKeysArriveAtTheWindowInFrontAsItsMacros)
     test::XTestWindow window(kTitle);
     ASSERT_TRUE(window.ok());
     startEngine();
-    EXPECT_EQ(m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu, 0xFFu); // armed
+    EXPECT_EQ(m_virtualCard.file().layout().registers[bt::GPIO_DATA / 4] & 0xFFu, 0xFFu); // armed
 
     press(0x98); // Down: bound for this window's title
     EXPECT_EQ(window.keyPresses(400ms), std::vector<KeySym>{XK_Down});
@@ -113,7 +101,7 @@ TEST_F(RemoteDesktopTest, RemoteKeysArriveAtTheWindowInFrontAsItsMacros)
 
     m_engine->stopTick();
     m_engine->DisarmReceiver();
-    EXPECT_EQ(m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu, 0u);
+    EXPECT_EQ(m_virtualCard.file().layout().registers[bt::GPIO_DATA / 4] & 0xFFu, 0u);
 }
 
 TEST_F(RemoteDesktopTest, MouseModeMovesTheRealPointerAndClicks)

@@ -12,9 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,7 +22,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include "XTestWindow.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
@@ -32,6 +29,7 @@
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XDisplay.h"
 #include "tests/support/XServer.h"
+#include "tests/support/XTestWindow.h"
 
 namespace velora {
 namespace {
@@ -53,6 +51,15 @@ std::optional<std::pair<int, int>> trayIconCentre(Display* display, const char* 
         return std::nullopt;
     }
     return test::windowCentre(display, icon);
+}
+
+// KavoRemote's icon, once it has docked into the notification area (which it does
+// asynchronously): where it is, or nothing after the time.
+std::optional<std::pair<int, int>> waitForTrayIcon(Display* display)
+{
+    std::optional<std::pair<int, int>> icon;
+    waitUntil([&] { return (icon = trayIconCentre(display, "KavoRemote")).has_value(); }, 15s, 50ms);
+    return icon;
 }
 
 // Keys and clicks as the user's own keyboard and mouse give them.
@@ -93,48 +100,7 @@ bool keyIsDown(Display* display, KeySym key)
 // all bear the program's name.
 int viewableWindowsTitled(Display* display, const std::string& title)
 {
-    int count = 0;
-    std::vector<Window> pending{DefaultRootWindow(display)};
-    while (!pending.empty()) {
-        const Window window = pending.back();
-        pending.pop_back();
-        char* name = nullptr;
-        if (XFetchName(display, window, &name) != 0 && name != nullptr) {
-            XWindowAttributes attributes{};
-            if (title == name && XGetWindowAttributes(display, window, &attributes) != 0 &&
-                attributes.map_state == IsViewable) {
-                ++count;
-            }
-            XFree(name);
-        }
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned count_ = 0;
-        if (XQueryTree(display, window, &root, &parent, &children, &count_) != 0 && children != nullptr) {
-            pending.insert(pending.end(), children, children + count_);
-            XFree(children);
-        }
-    }
-    return count;
-}
-
-// Processor time a process has used, in clock ticks (user and system).
-long cpuTicks(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long user = 0, system = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14) {
-            user = std::stol(field);
-        } else if (index == 15) {
-            system = std::stol(field);
-            break;
-        }
-    }
-    return user + system;
+    return test::countWindowsTitled(display, title, true);
 }
 
 class KavoRemoteTest : public ::testing::Test
@@ -143,9 +109,8 @@ protected:
     void SetUp() override
     {
         if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "needs an X server (run through tests/x11/with-desktop.sh)";
+            GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
         }
-        test::ignoreErrorsOfVanishingWindows();
         ASSERT_TRUE(m_suite.valid());
         // Settings and log beside the program, as in an unpacked suite folder.
         m_suite.environment().erase("XDG_CONFIG_HOME");
@@ -192,8 +157,7 @@ protected:
     // The icon's pop-up menu, and the item that many steps down (separators are skipped).
     void chooseFromIconMenu(Display* display, int steps)
     {
-        std::optional<std::pair<int, int>> icon;
-        waitUntil([&] { return (icon = trayIconCentre(display, "KavoRemote")).has_value(); }, 15s, 50ms);
+        const auto icon = waitForTrayIcon(display);
         ASSERT_TRUE(icon.has_value()) << "no notification-area icon";
         click(display, *icon, 3);
         std::this_thread::sleep_for(500ms);
@@ -233,14 +197,9 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     EXPECT_EQ(window.keyPresses(500ms), (std::vector<KeySym>{XK_Down, XK_Return, XK_Prior, XK_BackSpace}));
 
     // A left click on the icon: mouse mode, and the digits move the pointer by the step (4).
-    // The icon is docked into the notification area asynchronously: give it a moment.
-    std::optional<std::pair<int, int>> icon;
-    waitUntil([&] { return (icon = trayIconCentre(window.display(), "KavoRemote")).has_value(); }, 15s, 50ms);
+    const auto icon = waitForTrayIcon(window.display());
     ASSERT_TRUE(icon.has_value()) << "no notification-area icon";
-    XTestFakeMotionEvent(window.display(), -1, icon->first, icon->second, CurrentTime);
-    XTestFakeButtonEvent(window.display(), 1, True, CurrentTime);
-    XTestFakeButtonEvent(window.display(), 1, False, CurrentTime);
-    XSync(window.display(), False);
+    click(window.display(), *icon, 1);
     std::this_thread::sleep_for(300ms);
     window.warpPointer(600, 500);
     press("6");
@@ -415,9 +374,9 @@ TEST_F(KavoRemoteTest, MessageBoxesOverTheOptionsWindowUnderTheWindowManager)
         << "no range message";
     // The box is shown and the program idles while it waits, rather than spinning.
     std::this_thread::sleep_for(500ms);
-    const long before = cpuTicks(m_daemon.pid());
+    const long before = test::cpuTicks(m_daemon.pid());
     std::this_thread::sleep_for(2s);
-    EXPECT_LT(cpuTicks(m_daemon.pid()) - before, sysconf(_SC_CLK_TCK) / 5) << "busy while the message waits";
+    EXPECT_LT(test::cpuTicks(m_daemon.pid()) - before, sysconf(_SC_CLK_TCK) / 5) << "busy while the message waits";
     // Enter answers it: the options window stays, without the box.
     tapKey(display.get(), XK_Return);
     EXPECT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 1; }, 10s))
@@ -486,9 +445,7 @@ TEST_F(KavoRemoteTest, NotificationAreaThatComesAfterTheProgram)
         ASSERT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") > 0; }, 20s))
             << "without a notification area the window must show";
         ASSERT_TRUE(server.startNotificationArea());
-        std::optional<std::pair<int, int>> icon;
-        waitUntil([&] { return (icon = trayIconCentre(display.get(), "KavoRemote")).has_value(); }, 15s, 50ms);
-        EXPECT_TRUE(icon.has_value()) << "the icon did not dock";
+        EXPECT_TRUE(waitForTrayIcon(display.get()).has_value()) << "the icon did not dock";
         EXPECT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 0; }, 10s))
             << "the window stayed";
         m_daemon.signal(SIGTERM);
