@@ -9,6 +9,7 @@ namespace velora::remote {
 namespace {
 
 constexpr const char* kNotFound = "BT848 not found! Check DLLs";
+constexpr const char* kDefaultLircSocket = "/run/lirc/lircd";
 
 // The number a control of the options window holds, when it lies in the key's range.
 std::optional<int> numberInRange(std::string_view text, int RemoteSettings::*field)
@@ -78,6 +79,14 @@ RemoteDaemon::RemoteDaemon(const DaemonServices& services, DaemonWindow& window,
     MouseSpeed = settings.MouseSpeed;
     m_engine.setLogSuppressed(settings.Debug != 0);
     m_engine.setMouseStep(MouseSpeed);
+    KeySource = settings.KeySource;
+    LircSocket = settings.LircSocket;
+    InputDevice = settings.InputDevice;
+    RepeatKeys = settings.RepeatKeys;
+    m_engine.setRepeatKeys(RepeatKeys != 0);
+    if (!keySourceKind(KeySource)) {
+        m_engine.log().WriteLog("KeySource '%s' is not card, lirc or input: the card serves\n", KeySource.c_str());
+    }
     restartCountdown();
     m_engine.LoadMacroFile(MacroPath);
     // A key that changes the mode shows on the icon; the window hands it to its thread.
@@ -96,6 +105,11 @@ bool RemoteDaemon::start()
     }
     m_window.startWindowTimer();
     m_windowTimerRunning = true;
+    if (keySourceKind(KeySource).value_or(KeySourceKind::Card) != KeySourceKind::Card) {
+        // LIRC and input devices need no card: the source waits for what it reads itself.
+        openEventSource();
+        return true;
+    }
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
     if (!m_card->IsFound()) {
         m_window.showFailure(kNotFound);
@@ -106,12 +120,30 @@ bool RemoteDaemon::start()
     return true;
 }
 
+bool RemoteDaemon::openEventSource()
+{
+    platform::KeySourceFactory* factory = m_services.keySources;
+    const bool lirc = keySourceKind(KeySource) == KeySourceKind::Lirc;
+    if (factory != nullptr) {
+        // An empty socket is lircd's usual one.
+        m_eventSource = lirc ? factory->makeLirc(LircSocket.empty() ? kDefaultLircSocket : LircSocket)
+                             : factory->makeInput(InputDevice);
+    }
+    if (!m_eventSource || !m_engine.startEvents(*m_eventSource)) {
+        m_eventSource.reset();
+        m_engine.log().WriteLog("The key source %s could not be started\n", keySourceName(*keySourceKind(KeySource)));
+        return false;
+    }
+    return true;
+}
+
 void RemoteDaemon::shutdown()
 {
     if (m_shutDown.exchange(true)) {
         return;
     }
-    m_engine.shutdown();
+    m_engine.shutdown(); // stops the event source as well
+    m_eventSource.reset();
     if (m_windowTimerRunning) {
         m_window.stopWindowTimer();
         m_windowTimerRunning = false;
@@ -126,7 +158,11 @@ void RemoteDaemon::RequestReinit()
         return;
     }
     restartCountdown();
-    m_engine.RequestReinit();
+    if (usesEvents()) {
+        m_engine.reconnectEvents();
+    } else {
+        m_engine.RequestReinit();
+    }
 }
 
 bool RemoteDaemon::hotKeyDown()
@@ -198,10 +234,18 @@ void RemoteDaemon::ReloadDrivers()
         return;
     }
     m_engine.stopTick();
+    m_engine.stopEvents();
+    m_eventSource.reset();
     m_window.stopWindowTimer();
     m_windowTimerRunning = false;
     m_engine.DisarmReceiver();
     m_card.reset();
+    if (keySourceKind(KeySource).value_or(KeySourceKind::Card) != KeySourceKind::Card) {
+        openEventSource();
+        m_window.startWindowTimer();
+        m_windowTimerRunning = true;
+        return;
+    }
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
     if (!m_card->IsFound()) {
         m_window.showFailure(kNotFound);
@@ -244,13 +288,23 @@ std::optional<OptionsError> RemoteDaemon::takeOptions(const OptionsForm& form)
     }
     MouseSpeed = *speed;
     ReinitHotKey = form.hotKeyIndex;
+    KeySource = keySourceName(form.keySourceIndex == 1   ? KeySourceKind::Lirc
+                              : form.keySourceIndex == 2 ? KeySourceKind::Input
+                                                         : KeySourceKind::Card);
+    LircSocket = form.lircSocket;
+    InputDevice = form.inputDevice;
+    RepeatKeys = form.repeatKeys ? 1 : 0;
+    m_engine.setRepeatKeys(form.repeatKeys);
     return std::nullopt;
 }
 
 OptionsForm RemoteDaemon::options() const
 {
-    return OptionsForm{AutoInit != 0, std::to_string(AutoInitTimeout), MacroPath, std::to_string(MouseSpeed),
-                       ReinitHotKey};
+    return OptionsForm{AutoInit != 0,  std::to_string(AutoInitTimeout),
+                       MacroPath,      std::to_string(MouseSpeed),
+                       ReinitHotKey,   static_cast<int>(keySourceKind(KeySource).value_or(KeySourceKind::Card)),
+                       LircSocket,     InputDevice,
+                       RepeatKeys != 0};
 }
 
 std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
@@ -266,6 +320,10 @@ std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
     settings.ReinitHotKey = ReinitHotKey;
     settings.MouseSpeed = MouseSpeed;
     settings.MacroPath = MacroPath;
+    settings.KeySource = KeySource;
+    settings.LircSocket = LircSocket;
+    settings.InputDevice = InputDevice;
+    settings.RepeatKeys = RepeatKeys;
     if (!writeRemoteSettings(m_services.profile, m_iniPath, settings)) {
         m_window.showFailure("The options could not be saved to '" + m_iniPath + "'.");
     }

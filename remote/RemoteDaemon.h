@@ -58,6 +58,11 @@ struct OptionsForm
     std::string macroPath;   // edit 1009
     std::string speedText;   // edit 1013
     int hotKeyIndex = -1;    // selection of the hot-key list, -1 when none
+    // The group "Key source", below the others.
+    int keySourceIndex = 0;    // list: 0 Card, 1 LIRC, 2 Input device
+    std::string lircSocket{};  // edit "LIRC socket"
+    std::string inputDevice{}; // edit "Input device"
+    bool repeatKeys = true;    // check box "Repeat held keys"
 };
 
 // A value of the options window out of its range: which control, and the message to show.
@@ -79,9 +84,11 @@ public:
     RemoteDaemon(const RemoteDaemon&) = delete;
     RemoteDaemon& operator=(const RemoteDaemon&) = delete;
 
-    // Starts window timer 1, creates the card and, when it is found, arms the receiver and
-    // starts the 10 ms tick. Without a card it says "BT848 not found! Check DLLs" and returns
-    // false: the program then ends through shutdown().
+    // Starts window timer 1 and opens the key source. For the card: creates it and, when it
+    // is found, arms the receiver and starts the 10 ms tick; without a card it says "BT848 not
+    // found! Check DLLs" and returns false: the program then ends through shutdown(). For LIRC
+    // or an input device: starts the source, which needs no card and waits for what it reads
+    // by itself.
     bool start();
 
     // The end of the program: a macro being played is cut short, the tick and window timer 1
@@ -134,17 +141,30 @@ public:
     int ReinitHotKey = -1;
     // Window-timer ticks left until the next automatic re-initialisation; 0 when off.
     int reinitCountdown = 0;
+    // Where the keys come from: KeySource ("card", "lirc" or "input"; any other text is the
+    // card) with its socket or device, and whether held keys repeat. A changed source applies
+    // at the next ReloadDrivers; RepeatKeys at once.
+    std::string KeySource;
+    std::string LircSocket;
+    std::string InputDevice;
+    int RepeatKeys = 1;
 
 private:
     void restartCountdown() { reinitCountdown = AutoInit != 0 ? AutoInitTimeout * 10 : 0; }
     bool hotKeyDown();
     void setMode(int mode);
+    // The key source in force is an event source, rather than the card.
+    bool usesEvents() const { return m_eventSource != nullptr; }
+    // Starts the event source that KeySource names; false (and a line in the log) when it
+    // cannot be had.
+    bool openEventSource();
 
     DaemonServices m_services;
     DaemonWindow& m_window;
     std::string m_iniPath;
     RemoteEngine m_engine;
     std::unique_ptr<CaptureCard> m_card;
+    std::unique_ptr<platform::KeyEventSource> m_eventSource;
     bool m_windowTimerRunning = false;
     std::atomic<bool> m_shutDown{false};
 };

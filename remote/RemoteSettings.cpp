@@ -1,5 +1,6 @@
 #include "remote/RemoteSettings.h"
 
+#include <algorithm>
 #include <array>
 
 namespace velora::remote {
@@ -37,9 +38,39 @@ constexpr std::array kKeys{
     numberKey("ReinitHotKey", &RemoteSettings::ReinitHotKey, 3),
     numberKey("MouseSpeed", &RemoteSettings::MouseSpeed, 4, {1, 100}),
     numberKey("Debug", &RemoteSettings::Debug, 0, {}, false),
+    textKey("KeySource", &RemoteSettings::KeySource, "card"),
+    textKey("LircSocket", &RemoteSettings::LircSocket, "/run/lirc/lircd"),
+    textKey("InputDevice", &RemoteSettings::InputDevice, ""),
+    numberKey("RepeatKeys", &RemoteSettings::RepeatKeys, 1, {0, 1}),
 };
 
 } // namespace
+
+std::optional<KeySourceKind> keySourceKind(std::string_view text)
+{
+    for (const KeySourceKind kind : {KeySourceKind::Card, KeySourceKind::Lirc, KeySourceKind::Input}) {
+        const std::string_view name = keySourceName(kind);
+        if (text.size() == name.size() && std::equal(text.begin(), text.end(), name.begin(), [](char a, char b) {
+                return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+            })) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+const char* keySourceName(KeySourceKind kind)
+{
+    switch (kind) {
+    case KeySourceKind::Lirc:
+        return "lirc";
+    case KeySourceKind::Input:
+        return "input";
+    case KeySourceKind::Card:
+        break;
+    }
+    return "card";
+}
 
 SettingRange settingRange(int RemoteSettings::*field)
 {

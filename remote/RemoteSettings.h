@@ -7,7 +7,9 @@
 #pragma once
 
 #include <climits>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/Profile.h"
 
@@ -23,10 +25,27 @@ struct RemoteSettings
     int AutoInit = 0;        // automatic re-arming of the receiver on (non-zero) or off
     int AutoInitTimeout = 0; // its period in seconds
     std::string MacroPath;
-    int ReinitHotKey = 0; // 0 none, 1 Ctrl+F10, 2 Ctrl+F11, 3 Ctrl+F12
-    int MouseSpeed = 0;   // pixels per key in mouse mode
-    int Debug = 0;        // 0 writes remote.log, any other value suppresses it
+    int ReinitHotKey = 0;    // 0 none, 1 Ctrl+F10, 2 Ctrl+F11, 3 Ctrl+F12
+    int MouseSpeed = 0;      // pixels per key in mouse mode
+    int Debug = 0;           // 0 writes remote.log, any other value suppresses it
+    std::string KeySource;   // "card", "lirc" or "input": where the keys come from
+    std::string LircSocket;  // lircd's socket, for "lirc"
+    std::string InputDevice; // the input device for "input"; empty: the first receiver's
+    int RepeatKeys = 0;      // 1 repeats a held key's macro (LIRC, input devices), 0 not
 };
+
+// The key sources that KeySource names, in the order of the options window's list.
+enum class KeySourceKind {
+    Card,
+    Lirc,
+    Input,
+};
+
+// The source a KeySource text names: "card", "lirc" or "input", in any letter case; nothing
+// for any other text.
+std::optional<KeySourceKind> keySourceKind(std::string_view text);
+// The text a source is saved as.
+const char* keySourceName(KeySourceKind kind);
 
 // The values a number key may take when the options window hands it in.
 struct SettingRange
@@ -41,12 +60,13 @@ struct SettingRange
 SettingRange settingRange(int RemoteSettings::*field);
 
 // Reads every key in the table's order: InitialMode, AutoInit, AutoInitTimeout, MacroPath,
-// ReinitHotKey, MouseSpeed, Debug. Missing keys and a missing file give the defaults.
+// ReinitHotKey, MouseSpeed, Debug, KeySource, LircSocket, InputDevice, RepeatKeys. Missing keys and a missing file give
+// the defaults.
 RemoteSettings readRemoteSettings(platform::Profile& profile, const std::string& iniPath);
 
 // Writes the number keys in the table's order, then the text keys, leaving out the ones that
 // are only read (Debug): InitialMode, AutoInit, AutoInitTimeout, ReinitHotKey, MouseSpeed,
-// MacroPath. Returns false when a write failed.
+// RepeatKeys, MacroPath, KeySource, LircSocket, InputDevice. Returns false when a write failed.
 bool writeRemoteSettings(platform::Profile& profile, const std::string& iniPath, const RemoteSettings& settings);
 
 } // namespace velora::remote

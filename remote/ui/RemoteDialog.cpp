@@ -67,7 +67,8 @@ RemoteDialog::~RemoteDialog()
 void RemoteDialog::buildControls()
 {
     // The texts fit their template boxes as they are.
-    velora::ui::DialogLayout layout(*this, 256, 164, velora::ui::DialogLayout::Sizing::Template);
+    // The template, 256 by 164 units, and below it the group of the key source.
+    velora::ui::DialogLayout layout(*this, 256, 214, velora::ui::DialogLayout::Sizing::Template);
     auto group = [&](const char* title, int x, int y, int w, int h) {
         // The title sits on the frame's top line, as in the dialog template.
         layout.addGroup(title, x, y, w, h)
@@ -117,8 +118,21 @@ void RemoteDialog::buildControls()
     m_speedSpin->setWrapping(true);
     layout.addLabel("Movement speed (pixels/click)", 14, 118, 97, 8);
 
-    QWidget* order[] = {m_hide,   m_autoInit, m_timeout, m_reinitNow, m_hotKey, m_macroPath,
-                        m_browse, m_reload,   m_save,    m_exit,      m_speed};
+    // Where the keys come from; the template above stays as it is.
+    group("Key source", 7, 162, 242, 46);
+    layout.addLabel("Keys from:", 14, 175, 40, 8);
+    m_keySource = new QComboBox(this);
+    m_keySource->addItems({QStringLiteral("Card"), QStringLiteral("LIRC"), QStringLiteral("Input device")});
+    layout.add(m_keySource, 56, 173, 80, 14);
+    m_repeatKeys = layout.add(new QCheckBox(QStringLiteral("Repeat held keys"), this), 146, 175, 96, 10);
+    layout.addLabel("LIRC socket:", 14, 192, 42, 8);
+    m_lircSocket = edit("lircSocket", 56, 190, 80, 14);
+    layout.addLabel("Input device:", 140, 192, 44, 8);
+    m_inputDevice = edit("inputDevice", 184, 190, 59, 14);
+    m_inputDevice->setPlaceholderText(QStringLiteral("(first receiver)"));
+
+    QWidget* order[] = {m_hide, m_autoInit, m_timeout, m_reinitNow, m_hotKey,     m_macroPath,  m_browse,     m_reload,
+                        m_save, m_exit,     m_speed,   m_keySource, m_repeatKeys, m_lircSocket, m_inputDevice};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
@@ -248,12 +262,17 @@ void RemoteDialog::fillControls()
     m_macroPath->setText(qt(form.macroPath));
     m_speed->setText(QString::fromStdString(form.speedText));
     m_hotKey->setCurrentIndex(form.hotKeyIndex >= 0 && form.hotKeyIndex < m_hotKey->count() ? form.hotKeyIndex : -1);
+    m_keySource->setCurrentIndex(form.keySourceIndex);
+    m_lircSocket->setText(qt(form.lircSocket));
+    m_inputDevice->setText(qt(form.inputDevice));
+    m_repeatKeys->setChecked(form.repeatKeys);
 }
 
 OptionsForm RemoteDialog::readControls() const
 {
-    return OptionsForm{m_autoInit->isChecked(), local(m_timeout->text()), local(m_macroPath->text()),
-                       local(m_speed->text()), m_hotKey->currentIndex()};
+    return OptionsForm{m_autoInit->isChecked(),     local(m_timeout->text()),     local(m_macroPath->text()),
+                       local(m_speed->text()),      m_hotKey->currentIndex(),     m_keySource->currentIndex(),
+                       local(m_lircSocket->text()), local(m_inputDevice->text()), m_repeatKeys->isChecked()};
 }
 
 bool RemoteDialog::reportOptionsError(const std::optional<OptionsError>& error)

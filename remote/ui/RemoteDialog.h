@@ -151,6 +151,10 @@ private:
     QPushButton* m_exit = nullptr;
     QLineEdit* m_speed = nullptr;
     UpDownControl* m_speedSpin = nullptr;
+    QComboBox* m_keySource = nullptr;
+    QCheckBox* m_repeatKeys = nullptr;
+    QLineEdit* m_lircSocket = nullptr;
+    QLineEdit* m_inputDevice = nullptr;
 };
 
 } // namespace velora::remote::ui

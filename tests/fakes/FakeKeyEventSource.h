@@ -2,10 +2,13 @@
 // once, on the test's thread, as the source's own thread would.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "fakes/EventLog.h"
 #include "platform/KeyEventSource.h"
+#include "platform/KeySourceFactory.h"
 
 namespace velora::test {
 
@@ -63,6 +66,39 @@ public:
 private:
     KeyHandler m_onKey;
     NoticeHandler m_onNotice;
+};
+
+// Makes fake sources and notes each one it makes ("lirc /run/lirc/lircd", "input (any)") in
+// an EventLog. The source made last stays reachable while it lives.
+class FakeKeySourceFactory final : public platform::KeySourceFactory
+{
+public:
+    explicit FakeKeySourceFactory(EventLog& log) : m_log(log) {}
+
+    std::unique_ptr<platform::KeyEventSource> makeLirc(const std::string& socketPath) override
+    {
+        return make("lirc " + socketPath);
+    }
+    std::unique_ptr<platform::KeyEventSource> makeInput(const std::string& device) override
+    {
+        return make("input " + (device.empty() ? std::string("(any)") : device));
+    }
+
+    // The latest source made, or null; valid while its owner keeps it.
+    FakeKeyEventSource* latest = nullptr;
+    int made = 0;
+
+private:
+    std::unique_ptr<platform::KeyEventSource> make(const std::string& what)
+    {
+        m_log.add(what);
+        ++made;
+        auto source = std::make_unique<FakeKeyEventSource>();
+        latest = source.get();
+        return source;
+    }
+
+    EventLog& m_log;
 };
 
 } // namespace velora::test

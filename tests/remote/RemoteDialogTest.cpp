@@ -94,7 +94,8 @@ TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
 {
     DialogRig rig;
     const velora::ui::DialogUnits units(rig.dialog->font());
-    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(164)));
+    // The template's 164 units, and the group of the key source below them.
+    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(214)));
     EXPECT_EQ(rig.dialog->windowTitle(), "KavoRemote");
     EXPECT_EQ(rig.button("Hide")->geometry(), units.rect(87, 142, 50, 14));
     EXPECT_TRUE(rig.button("Hide")->isDefault());
@@ -114,7 +115,7 @@ TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
         groups << box->title();
     }
     groups.sort();
-    EXPECT_EQ(groups, (QStringList{"Keyboard emulation", "Mouse emulation", "Options"}));
+    EXPECT_EQ(groups, (QStringList{"Key source", "Keyboard emulation", "Mouse emulation", "Options"}));
     auto* hotKey = rig.dialog->findChild<QComboBox*>();
     ASSERT_EQ(hotKey->count(), 4);
     EXPECT_EQ(hotKey->itemText(0), "(None)");
@@ -138,6 +139,48 @@ TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
     }
     EXPECT_EQ(order.mid(0, 3), (QStringList{"Hide", "Auto-reinitialization every", "edit1005"}));
     EXPECT_EQ(order.mid(5), (QStringList{"edit1009", "Browse...", "Reload", "Save options...", "&Exit", "edit1013"}));
+}
+
+TEST(RemoteDialog, KeySourceGroupBelowTheTemplateShowsAndTakesTheSettings)
+{
+    DialogRig rig;
+    rig.profile.setText(kIni, "[KavoRemote]\nKeySource=input\nInputDevice=/dev/input/event5\nRepeatKeys=0\n");
+    rig.dialog = std::make_unique<TestDialog>(DaemonServices{rig.services(), rig.loader, rig.profile}, kIni);
+    const velora::ui::DialogUnits units(rig.dialog->font());
+    // Every control of the group lies below the template's buttons.
+    auto* lirc = rig.child<QLineEdit>("lircSocket");
+    auto* device = rig.child<QLineEdit>("inputDevice");
+    ASSERT_NE(lirc, nullptr);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(lirc->geometry(), units.rect(56, 190, 80, 14));
+    EXPECT_GE(device->geometry().top(), units.rect(87, 142, 50, 14).bottom());
+    const QList<QComboBox*> lists = rig.dialog->findChildren<QComboBox*>();
+    ASSERT_EQ(lists.size(), 2);
+    QComboBox* source = lists[1];
+    EXPECT_EQ(source->count(), 3);
+    EXPECT_EQ(source->itemText(1), "LIRC");
+    QCheckBox* repeat = nullptr;
+    for (QCheckBox* box : rig.dialog->findChildren<QCheckBox*>()) {
+        if (box->text() == "Repeat held keys") {
+            repeat = box;
+        }
+    }
+    ASSERT_NE(repeat, nullptr);
+
+    // Shown as read; saved as changed, with the other settings.
+    ASSERT_TRUE(rig.dialog->initialise());
+    EXPECT_EQ(source->currentText(), "Input device");
+    EXPECT_EQ(device->text(), "/dev/input/event5");
+    EXPECT_EQ(lirc->text(), "/run/lirc/lircd");
+    EXPECT_FALSE(repeat->isChecked());
+    source->setCurrentIndex(1);
+    lirc->setText("/tmp/lircd");
+    repeat->setChecked(true);
+    QTest::mouseClick(rig.button("Save options..."), Qt::LeftButton);
+    EXPECT_EQ(rig.profile.readString(kIni, "KavoRemote", "KeySource", ""), "lirc");
+    EXPECT_EQ(rig.profile.readString(kIni, "KavoRemote", "LircSocket", ""), "/tmp/lircd");
+    EXPECT_EQ(rig.profile.readInt(kIni, "KavoRemote", "RepeatKeys", 7), 1);
+    EXPECT_TRUE(rig.dialog->daemon().engine().repeatKeys());
 }
 
 TEST(RemoteDialog, StartsHiddenWithTheModeIconOrSaysWhyItStaysOpen)
