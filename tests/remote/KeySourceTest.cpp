@@ -16,8 +16,8 @@ using platform::KeyAction;
 
 struct EventRig : test::RemoteFakes
 {
+    test::FakeKeyEventSource source; // outlives the engine, which stops it
     RemoteEngine engine{services()};
-    test::FakeKeyEventSource source;
 
     EventRig()
     {
