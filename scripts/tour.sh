@@ -80,9 +80,10 @@ shot() {
     last_shot="$file"
 }
 
-# The top of the shell's highlighted band (blue, between x = 68 and W - 100), or nothing.
+# The top of the shell's highlighted band (blue, from x = 68 to W - 100 on a 768-line screen;
+# on this 1024-line one every length is a third larger, so from 91 to W - 133), or nothing.
 band_top() {
-    convert "$1" -crop 1x896+1170+64 +repage txt:- 2>/dev/null | awk -F'[,:]' '/#0000FF/ { print $2 + 64; exit }'
+    convert "$1" -crop 1x976+1100+48 +repage txt:- 2>/dev/null | awk -F'[,:]' '/#0000FF/ { print $2 + 48; exit }'
 }
 
 wait_for() { # seconds, command...

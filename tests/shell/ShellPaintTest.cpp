@@ -1,6 +1,7 @@
 // The shell's screen painted into images (Qt's offscreen platform), checked pixel by pixel
 // against the layout: header, separator, bands, the cut of long names, and the places the
 // paint must leave alone.
+#include "shell/ui/MimeFileTypes.h"
 #include "shell/ui/ShellPainter.h"
 
 #include <QFontInfo>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 #include <string>
@@ -81,7 +83,7 @@ TEST_F(ShellPaintTest, LayoutHoldsAtTwoScreenSizes)
     EXPECT_TRUE(font.bold());
     ASSERT_EQ(QFontMetrics(font).height(), 38);
 
-    for (const auto& [width, height, rows] : {std::tuple{1280, 1024, 23}, std::tuple{1024, 768, 16}}) {
+    for (const auto& [width, height, rows] : {std::tuple{1280, 720, 15}, std::tuple{1024, 768, 16}}) {
         SCOPED_TRACE(width);
         m_list->top = 0;
         const QImage image = paint(width, height);
@@ -106,9 +108,9 @@ TEST_F(ShellPaintTest, LayoutHoldsAtTwoScreenSizes)
         EXPECT_EQ(countInRect(image, QRect(right - 20, row2, 20, 38), kBlue), 20 * 38);
         EXPECT_GT(countInRect(image, QRect(100, row2, 200, 38), qRgb(255, 255, 0)), 100);
         EXPECT_EQ(countInRect(image, QRect(right - 20, 64, 20, 76), kBlack), 20 * 76);
-        // The long name runs to the band's end and is cut there.
+        // The long name runs to the band's end, where it ends in "…" (see below).
         const int row3 = 64 + 3 * 38;
-        EXPECT_GT(countInRect(image, QRect(right - 40, row3, 40, 38), qRgb(128, 128, 128)), 40);
+        EXPECT_GT(countInRect(image, QRect(right - 80, row3, 80, 38), qRgb(128, 128, 128)), 40);
         // Black from the last row to the bottom of the list area.
         const int last = 64 + rows * 38;
         EXPECT_EQ(countInRect(image, QRect(68, last, right - 68, bottom - last), kBlack),
@@ -118,13 +120,13 @@ TEST_F(ShellPaintTest, LayoutHoldsAtTwoScreenSizes)
 
 TEST_F(ShellPaintTest, RepaintsRewriteTheListArea)
 {
-    QImage image = paint(1280, 1024);
+    QImage image = paint(1280, 768);
     // A highlighted long name stays blue to W - 100, and no further.
     m_list->selected = 3;
     paintOver(image);
     const int row3 = 64 + 3 * 38;
     EXPECT_GT(countInRect(image, QRect(1140, row3, 40, 38), kBlue), 200);
-    EXPECT_GT(countInRect(image, QRect(1140, row3, 40, 38), qRgb(255, 255, 0)), 40);
+    EXPECT_GT(countInRect(image, QRect(1100, row3, 80, 38), qRgb(255, 255, 0)), 40);
     EXPECT_EQ(countInRect(image, QRect(1180, row3, 100, 38), kUntouched), 100 * 38);
     EXPECT_EQ(countInRect(image, QRect(68, 64 + 2 * 38, 1112, 38), kBlue), 0);
 
@@ -133,7 +135,7 @@ TEST_F(ShellPaintTest, RepaintsRewriteTheListArea)
     m_list->count = 5;
     paintOver(image);
     EXPECT_EQ(m_list->rowsShown, 5);
-    EXPECT_EQ(countInRect(image, QRect(68, 64 + 5 * 38, 1112, 960 - 64 - 5 * 38), kBlack), 1112 * (960 - 64 - 5 * 38));
+    EXPECT_EQ(countInRect(image, QRect(68, 64 + 5 * 38, 1112, 704 - 64 - 5 * 38), kBlack), 1112 * (704 - 64 - 5 * 38));
 
     // Scrolled: the first row shows entry top.
     m_list->count = 30;
@@ -177,6 +179,129 @@ TEST_F(ShellPaintTest, KindIconsAreDistinctAndStandOutOnBothBackgrounds)
     }
     EXPECT_EQ(seen.size(), static_cast<std::size_t>(kEntryKindCount));
     EXPECT_FALSE(s_icons->programIcon().isNull());
+}
+
+TEST_F(ShellPaintTest, TallerScreensScaleEveryLengthAndShowAsManyRows)
+{
+    for (const auto& [width, height, rowHeight] : {std::tuple{1920, 1080, 53}, std::tuple{3840, 2160, 107}}) {
+        SCOPED_TRACE(height);
+        const double scale = height / 768.0;
+        const auto scaled = [&](int length) { return static_cast<int>(std::lround(length * scale)); };
+        m_list->top = 0;
+        const QImage image = paint(width, height);
+        EXPECT_EQ(m_list->rowsShown, 16);
+        const int first = scaled(64);
+        const int left = scaled(68);
+        const int right = width - scaled(100);
+        const int bottom = height - scaled(64);
+        const int icon = scaled(32);
+        const int line = scaled(3);
+        EXPECT_EQ(countInRect(image, QRect(0, scaled(46) - line / 2, width, line), qRgb(255, 0, 0)), width * line);
+        // Row 2 is blue from the left to the right margin, under its icon too, and nothing
+        // is drawn beside the bands or below the list area.
+        const int row2 = first + 2 * rowHeight;
+        EXPECT_EQ(countInRect(image, QRect(right - 20, row2, 20, rowHeight), kBlue), 20 * rowHeight);
+        EXPECT_EQ(countInRect(image, QRect(left, row2 + icon, icon, rowHeight - icon), kBlue),
+                  icon * (rowHeight - icon));
+        EXPECT_EQ(countInRect(image, QRect(right - 20, row2 - 1, 20, 1), kBlack), 20);
+        EXPECT_EQ(countInRect(image, QRect(right - 20, row2 + rowHeight, 20, 1), kBlack), 20);
+        EXPECT_EQ(countInRect(image, QRect(0, first, left, bottom - first), kUntouched), left * (bottom - first));
+        EXPECT_EQ(countInRect(image, QRect(right, first, width - right, bottom - first), kUntouched),
+                  (width - right) * (bottom - first));
+        EXPECT_EQ(countInRect(image, QRect(0, bottom, width, height - bottom), kUntouched), width * (height - bottom));
+        const int last = first + 16 * rowHeight;
+        EXPECT_EQ(countInRect(image, QRect(left, last, right - left, bottom - last), kBlack),
+                  (right - left) * (bottom - last));
+        // The icon is drawn from its vector source at the row's size, not blown up.
+        const QImage& folder = s_icons->at(EntryKind::Directory, icon, 1.0);
+        EXPECT_EQ(folder.size(), QSize(icon, icon));
+        EXPECT_EQ(image.copy(left, first, icon, icon), [&] {
+            QImage over(icon, icon, QImage::Format_RGB32);
+            over.fill(kBlack);
+            QPainter(&over).drawImage(0, 0, folder);
+            return over;
+        }());
+    }
+    // On a screen of twice the pixel density the icons have twice the pixels.
+    const QImage& sharp = s_icons->at(EntryKind::VideoFile, 32, 2.0);
+    EXPECT_EQ(sharp.size(), QSize(64, 64));
+    EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+}
+
+TEST_F(ShellPaintTest, LongNamesEndInAnEllipsisAndTheHeaderShowsThePosition)
+{
+    for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{3840, 2160}}) {
+        SCOPED_TRACE(height);
+        const ShellLayout layout = ShellLayout::forScreen(QSize(width, height));
+        m_list->top = 0;
+        m_list->selected = 11;
+        const QImage image = paint(width, height);
+        const QRgb grey = qRgb(128, 128, 128);
+        // Row 3's name of 63 Ws ends in "…" inside the band: the last em of its text holds
+        // only the three dots low in the row, where cut Ws would reach up to the top.
+        const int row3 = layout.firstRowY + 3 * layout.rowHeight;
+        int end = layout.bandRight - 1;
+        while (end > layout.textX && countInRect(image, QRect(end, row3, 1, layout.rowHeight), grey) == 0) {
+            --end;
+        }
+        const int em = QFontMetrics(layout.font).horizontalAdvance(QChar(0x2026));
+        const int middle = row3 + layout.ascent / 2;
+        EXPECT_GT(end, layout.bandRight - 2 * em);
+        EXPECT_EQ(countInRect(image, QRect(end - em / 2, row3, em / 2 + 1, middle - row3), grey), 0);
+        EXPECT_GT(countInRect(image, QRect(end - em / 2, middle, em / 2 + 1, layout.ascent / 2), grey), 0);
+        EXPECT_GT(countInRect(image, QRect(end - 3 * em, row3, em, middle - row3), grey), 0);
+
+        // "12 / 30" ends at the header's right margin, in the header's colour.
+        const QRgb header = qRgb(128, 128, 255);
+        const int positionWidth = QFontMetrics(layout.font).horizontalAdvance(QStringLiteral("12 / 30"));
+        const int rightEdge = width - layout.headerX;
+        EXPECT_GT(countInRect(image, QRect(rightEdge - positionWidth, 0, positionWidth, layout.separatorTop), header),
+                  positionWidth);
+        EXPECT_EQ(countInRect(image, QRect(rightEdge + 1, 0, layout.headerX - 1, layout.separatorTop), header), 0);
+    }
+    EXPECT_EQ(positionText(*m_list), "12 / 30");
+    m_list->count = 345;
+    m_list->selected = 344;
+    EXPECT_EQ(positionText(*m_list), "345 / 345");
+    m_list->count = 0;
+    EXPECT_EQ(positionText(*m_list), "");
+
+    // A name cut to its 63 bytes says so; the bytes themselves stay as listed.
+    EntryList list;
+    const ShellEntry* cut = list.append(EntryKind::OtherFile, std::string(70, 'n'), std::string(70, 'n'));
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(shownName(*cut), QString(63, QLatin1Char('n')) + QChar(0x2026));
+    EXPECT_EQ(cut->realName, std::string(70, 'n'));
+}
+
+TEST_F(ShellPaintTest, BannerSitsBelowTheListAndFileTypesComeFromTheDatabase)
+{
+    for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(kUntouched);
+        const ShellLayout layout = ShellLayout::forScreen(size);
+        QPainter painter(&image);
+        PaintBanner(painter, layout, QStringLiteral("No program opens 'x.abc'"));
+        painter.end();
+        const QRgb red = qRgb(255, 0, 0);
+        EXPECT_EQ(countInRect(image, QRect(0, 0, size.width(), layout.listBottom), red), 0);
+        EXPECT_GT(countInRect(image, QRect(0, layout.listBottom, size.width(), size.height() - layout.listBottom), red),
+                  size.width() / 4 * layout.rowHeight / 2);
+        EXPECT_EQ(image.pixel(size.width() / 2, (layout.listBottom + size.height()) / 2) != kUntouched, true);
+    }
+
+    MimeFileTypes types;
+    EXPECT_EQ(types.kindOf("film.mkv"), EntryKind::VideoFile);
+    EXPECT_EQ(types.kindOf("Talk.WEBM"), EntryKind::VideoFile);
+    EXPECT_EQ(types.kindOf("song.flac"), EntryKind::AudioFile);
+    EXPECT_EQ(types.kindOf("song.ogg"), EntryKind::AudioFile);
+    EXPECT_EQ(types.kindOf("shot.png"), EntryKind::ImageFile);
+    EXPECT_EQ(types.kindOf("tool.py"), EntryKind::SourceFile);
+    EXPECT_EQ(types.kindOf("run.sh"), EntryKind::SourceFile);
+    EXPECT_EQ(types.kindOf("lib.rs"), EntryKind::SourceFile);
+    EXPECT_EQ(types.kindOf("x.abc"), EntryKind::OtherFile);
+    EXPECT_EQ(types.kindOf("letter.pdf"), EntryKind::OtherFile);
+    EXPECT_EQ(types.kindOf("noextension"), EntryKind::OtherFile);
 }
 
 } // namespace
