@@ -29,7 +29,8 @@ if [[ -n "${DISPLAY:-}" && -z "${VELORA_TOUR_AUTO:-}" ]]; then
 
 KavoRemote runs on the virtual card (its icon is in the notification area), and the
 virtual remote is open. Its keys reach the program in front, as a real remote's would:
-  - FullScreen opens KavoShell, the full-screen media shell;
+  - FullScreen opens KavoShell, the full-screen media shell; the virtual remote stays
+    above it, so go on clicking its keys;
   - Down, Inc and Dec move its highlight, Enter opens, Esc closes it;
   - MouseMode switches to the mouse: the digits move the pointer, 5 clicks, 0 right-clicks;
   - right-click the KavoRemote icon for its menu and options.
