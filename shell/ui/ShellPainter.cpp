@@ -1,5 +1,6 @@
 #include "shell/ui/ShellPainter.h"
 
+#include <QCache>
 #include <QFontMetrics>
 #include <QHash>
 #include <QPaintDevice>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 static void loadShellIcons()
 {
@@ -87,13 +89,100 @@ int rowsThatFit(int height, int cell)
     }
 }
 
+// Qt's raster engine keeps the glyphs of type up to 64 pixels in its glyph cache and fills
+// the outline of every larger glyph at every paint, which takes tens of milliseconds for a
+// screen of rows on a 2160-line screen. Such text is drawn once into an image and kept.
+constexpr int kLargestCachedGlyph = 64;
+// The images kept, in bytes: the rows of a few screens.
+constexpr qsizetype kTextImageBytes = 48 << 20;
+
+bool largeType(const ShellLayout& layout)
+{
+    return layout.font.pixelSize() > kLargestCachedGlyph;
+}
+
+// The text drawn by draw into an image of the size (transparent, or filled with the
+// background when it is valid), made once for each key.
+const QImage& textImage(const QString& key, QSize size, const QColor& background,
+                        const std::function<void(QPainter&)>& draw)
+{
+    static QCache<QString, QImage> images(kTextImageBytes);
+    if (const QImage* known = images.object(key)) {
+        return *known;
+    }
+    auto* image = new QImage(size, QImage::Format_ARGB32_Premultiplied);
+    image->fill(background.isValid() ? background : QColor(Qt::transparent));
+    {
+        QPainter painter(image);
+        draw(painter);
+    }
+    const QImage* kept = image;
+    images.insert(key, image, std::max<qsizetype>(1, image->sizeInBytes()));
+    // An image larger than the whole cache is not kept: it is drawn from a copy this time.
+    if (images.object(key) == nullptr) {
+        static QImage once;
+        once = QImage();
+        return once;
+    }
+    return *kept;
+}
+
 // Draws text with the header's shadow under it, its top-left corner at x, top.
 void drawWithShadow(QPainter& painter, const ShellLayout& layout, int x, const QString& text)
 {
-    painter.setPen(kShadowColour);
-    painter.drawText(QPoint(x + layout.shadowOffset, layout.shadowOffset + layout.ascent), text);
-    painter.setPen(kHeaderColour);
-    painter.drawText(QPoint(x, layout.ascent), text);
+    const auto draw = [&](QPainter& on, int left) {
+        on.setFont(layout.font);
+        on.setPen(kShadowColour);
+        on.drawText(QPoint(left + layout.shadowOffset, layout.shadowOffset + layout.ascent), text);
+        on.setPen(kHeaderColour);
+        on.drawText(QPoint(left, layout.ascent), text);
+    };
+    if (!largeType(layout)) {
+        draw(painter, x);
+        return;
+    }
+    const QFontMetrics metrics(layout.font);
+    // Room for the shadow and for glyphs that reach past their advance.
+    const int slack = layout.shadowOffset + layout.rowHeight / 4;
+    const QSize size(metrics.horizontalAdvance(text) + slack, metrics.height() + layout.shadowOffset);
+    const QString key = QStringLiteral("h%1:%2").arg(layout.font.pixelSize()).arg(text);
+    const QImage& image = textImage(key, size, QColor(), [&](QPainter& on) { draw(on, 0); });
+    if (image.isNull()) {
+        draw(painter, x);
+    } else {
+        painter.drawImage(QPoint(x, 0), image);
+    }
+}
+
+// Draws a row's name at its place, over the row's background, clipped to the band.
+void drawName(QPainter& painter, const ShellLayout& layout, QPoint at, int width, const QString& text,
+              const QColor& colour, const QColor& background)
+{
+    const auto draw = [&](QPainter& on, QPoint where) {
+        on.setFont(layout.font);
+        on.setPen(colour);
+        on.drawText(QPoint(where.x(), where.y() + layout.ascent), text);
+    };
+    painter.save();
+    painter.setClipRect(QRect(at, QSize(width, layout.rowHeight)));
+    if (!largeType(layout)) {
+        draw(painter, at);
+    } else {
+        const int advance = QFontMetrics(layout.font).horizontalAdvance(text);
+        const QSize size(std::min(width, advance + layout.rowHeight / 4), layout.rowHeight);
+        const QString key = QStringLiteral("r%1:%2:%3:%4")
+                                .arg(layout.font.pixelSize())
+                                .arg(colour.rgb())
+                                .arg(background.rgb())
+                                .arg(text);
+        const QImage& image = textImage(key, size, background, [&](QPainter& on) { draw(on, QPoint(0, 0)); });
+        if (image.isNull()) {
+            draw(painter, at);
+        } else {
+            painter.drawImage(at, image);
+        }
+    }
+    painter.restore();
 }
 
 } // namespace
@@ -147,13 +236,20 @@ QFont shellFont(int cellHeight)
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
     // A Windows font height is the cell height (ascent and descent); Qt sizes the em. Take
-    // the largest em whose cell still fits.
-    int best = 1;
-    for (int pixels = std::max(1, cellHeight / 2); pixels <= cellHeight; ++pixels) {
+    // the largest em whose cell still fits: the cell grows with the em, so start from their
+    // proportion at a large size and step to the last em that fits. Each size tried loads the
+    // font anew, which is what the start of the program would wait for.
+    const auto cellAt = [&font](int pixels) {
         font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= cellHeight) {
-            best = pixels;
-        }
+        return QFontMetrics(font).height();
+    };
+    constexpr int kProbe = 100;
+    int best = std::max(1, cellHeight * kProbe / std::max(1, cellAt(kProbe)));
+    while (best > 1 && cellAt(best) > cellHeight) {
+        --best;
+    }
+    while (cellAt(best + 1) <= cellHeight) {
+        ++best;
     }
     font.setPixelSize(best);
     found.insert(cellHeight, font);
@@ -266,12 +362,9 @@ void PaintShell(QPainter& painter, const ShellLayout& layout, EntryList& list, c
         painter.drawImage(QRect(layout.iconX, y, layout.iconSize, layout.iconSize),
                           icons.at(entry.kind, layout.iconSize, ratio));
         if (textWidth > 0) {
-            painter.save();
-            painter.setClipRect(QRect(layout.textX, y, textWidth, layout.rowHeight));
-            painter.setPen(selected ? kSelectedText : kRowText);
-            painter.drawText(QPoint(layout.textX, y + layout.ascent),
-                             metrics.elidedText(shownName(entry), Qt::ElideRight, textWidth));
-            painter.restore();
+            drawName(painter, layout, QPoint(layout.textX, y), textWidth,
+                     metrics.elidedText(shownName(entry), Qt::ElideRight, textWidth),
+                     selected ? kSelectedText : kRowText, background);
         }
         ++list.rowsShown;
         y += layout.rowHeight;
