@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -186,6 +187,16 @@ void ShellWindow::mouseMoveEvent(QMouseEvent* event)
 {
     event->accept();
     showPointer();
+}
+
+void ShellWindow::focusInEvent(QFocusEvent* event)
+{
+    event->accept();
+}
+
+void ShellWindow::focusOutEvent(QFocusEvent* event)
+{
+    event->accept();
 }
 
 void ShellWindow::closeEvent(QCloseEvent* event)
