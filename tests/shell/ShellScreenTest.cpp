@@ -33,7 +33,7 @@ using namespace std::chrono_literals;
 using velora::test::ScreenArea;
 
 constexpr unsigned long kBlue = 0x0000ff;
-constexpr unsigned long kGrey = 0x808080;
+constexpr unsigned long kGrey = 0x808080; // a name not highlighted
 constexpr unsigned long kRed = 0xff0000;
 constexpr unsigned long kHeader = 0x8080ff;
 
@@ -170,7 +170,6 @@ TEST_P(ShellScreenTest, RowsKindsNamesPositionBannerAndMouse)
     EXPECT_EQ(grab(bandRight() - 3 * m_rowHeight, rowTop(1), 3 * m_rowHeight, m_rowHeight).count(kBlue),
               3 * m_rowHeight * m_rowHeight);
     EXPECT_EQ(grab(bandRight(), rowTop(1), 1, m_rowHeight).count(kBlue), 0);
-    EXPECT_EQ(grab(scaled(68) - 1, rowTop(1), 1, m_rowHeight).count(kBlue), 0);
     // "2 / 6" where "1 / 6" was.
     EXPECT_NE(position(), firstPosition);
     EXPECT_GT(position().count(kHeader), 0);
@@ -181,31 +180,14 @@ TEST_P(ShellScreenTest, RowsKindsNamesPositionBannerAndMouse)
 
     // The long name ends in "…" before the band's end: the last half em of its text holds
     // only dots low in the row, where a cut W would reach up high.
-    const ScreenArea name = grab(scaled(100), rowTop(4), bandRight() - scaled(100), m_rowHeight);
-    int end = name.width() - 1;
-    while (end > 0 && [&] {
-        for (int y = 0; y < name.height(); ++y) {
-            if (name.at(end, y) == kGrey) {
-                return false;
-            }
-        }
-        return true;
-    }()) {
+    int end = bandRight() - 1; // the last column of the name's text
+    while (end > scaled(100) && grab(end, rowTop(4), 1, m_rowHeight).count(kGrey) == 0) {
         --end;
     }
     const int halfEm = m_rowHeight * 2 / 5;
-    EXPECT_GT(end, name.width() - 3 * halfEm);
-    int high = 0;
-    int low = 0;
-    for (int x = end - halfEm; x <= end; ++x) {
-        for (int y = 0; y < name.height(); ++y) {
-            const bool text = name.at(x, y) == kGrey;
-            high += text && y < m_rowHeight * 35 / 100 ? 1 : 0;
-            low += text && y > m_rowHeight / 2 ? 1 : 0;
-        }
-    }
-    EXPECT_EQ(high, 0);
-    EXPECT_GT(low, 0);
+    EXPECT_GT(end, bandRight() - 3 * halfEm);
+    EXPECT_EQ(grab(end - halfEm, rowTop(4), halfEm + 1, m_rowHeight * 35 / 100).count(kGrey), 0);
+    EXPECT_GT(grab(end - halfEm, rowTop(4) + m_rowHeight / 2, halfEm + 1, m_rowHeight / 2).count(kGrey), 0);
 
     // Enter on x.abc: the opener fails after a second, while the shell goes on with the keys.
     press(0x23); // End
