@@ -6,18 +6,34 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <vector>
+
 namespace velora::shell::ui {
 
 FileOpener::FileOpener(QObject* parent) : QObject(parent) {}
 
+namespace {
+
+// Openers still running when the shell closes: left to run, and kept reachable from here
+// until the process ends.
+std::vector<QProcess*>& leftRunning()
+{
+    static std::vector<QProcess*> processes;
+    return processes;
+}
+
+} // namespace
+
 FileOpener::~FileOpener()
 {
-    // Ended here rather than by the processes' own destructors, which would warn about it.
+    // An opener may still be running, or may itself have become the program that shows the
+    // file (a player the user is watching): it is left to run. A QProcess destroyed while
+    // its process runs would kill it, so the object is let go instead.
     for (QProcess* process : findChildren<QProcess*>(Qt::FindDirectChildrenOnly)) {
         process->disconnect(this);
         if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(1000);
+            process->setParent(nullptr);
+            leftRunning().push_back(process);
         }
     }
 }

@@ -16,7 +16,7 @@ class FileOpener : public QObject
 
 public:
     explicit FileOpener(QObject* parent = nullptr);
-    // Openers still running are ended (the programs they started run on).
+    // Openers still running are left to run, with the programs they started.
     ~FileOpener() override;
 
     // Hands the file (an absolute path) to xdg-open as a file URL, in the current directory,

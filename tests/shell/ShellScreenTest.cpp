@@ -68,9 +68,12 @@ protected:
         const fs::path settings = m_suite.configHome() / "velora/velora.ini";
         fs::create_directories(settings.parent_path());
         std::ofstream(settings) << "[KavoShell]\nLastDir=" << fs::canonical(m_dir / "tree").string() << "\n";
-        // A desktop without a program for the file: the opener takes its time, then fails.
-        const fs::path opener =
-            m_dir.write("bin/xdg-open", "#!/bin/sh\ntouch '" + (m_dir / "asked").string() + "'\nsleep 1\nexit 3\n");
+        // A desktop without a program for x.abc: the opener takes its time, then fails. A film
+        // plays for two seconds in the opener's own process.
+        const std::string dir = m_dir.path().string();
+        const fs::path opener = m_dir.write(
+            "bin/xdg-open", "#!/bin/sh\ncase \"$1\" in\n*.mkv) touch '" + dir + "/playing'; sleep 2; touch '" + dir +
+                                "/played' ;;\n*) touch '" + dir + "/asked'; sleep 1; exit 3 ;;\nesac\n");
         fs::permissions(opener, fs::perms::owner_all);
     }
 
@@ -233,8 +236,14 @@ TEST_P(ShellScreenTest, RowsKindsNamesPositionBannerAndMouse)
     EXPECT_TRUE(waitFor([&] { return !pointerShown(); }, 4s));
     EXPECT_GT(std::chrono::steady_clock::now() - moved, 1800ms);
 
+    // Closing the shell while a film plays leaves the player running.
+    press(0x28);
+    press(0x28);
+    press(0x0D);
+    ASSERT_TRUE(waitFor([&] { return fs::exists(m_dir / "playing"); }));
     press(0x1B);
     EXPECT_EQ(shell.waitExit(10s), 0);
+    EXPECT_TRUE(waitFor([&] { return fs::exists(m_dir / "played"); }, 5s)) << "the player was ended with the shell";
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ShellScreenTest,
