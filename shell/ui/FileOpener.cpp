@@ -15,11 +15,11 @@ FileOpener::FileOpener(QObject* parent) : QObject(parent) {}
 namespace {
 
 // Openers still running when the shell closes: left to run, and kept reachable from here
-// until the process ends.
+// until the shell's process ends (the list itself is never destroyed).
 std::vector<QProcess*>& leftRunning()
 {
-    static std::vector<QProcess*> processes;
-    return processes;
+    static auto* const processes = new std::vector<QProcess*>();
+    return *processes;
 }
 
 } // namespace
