@@ -29,7 +29,8 @@ if [[ -n "${DISPLAY:-}" && -z "${VELORA_TOUR_AUTO:-}" ]]; then
 
 KavoRemote runs on the virtual card (its icon is in the notification area), and the
 virtual remote is open. Its keys reach the program in front, as a real remote's would:
-  - FullScreen opens KavoShell, the full-screen media shell;
+  - FullScreen opens KavoShell, the full-screen media shell; the virtual remote stays
+    above it, so go on clicking its keys;
   - Down, Inc and Dec move its highlight, Enter opens, Esc closes it;
   - MouseMode switches to the mouse: the digits move the pointer, 5 clicks, 0 right-clicks;
   - right-click the KavoRemote icon for its menu and options.
@@ -80,9 +81,10 @@ shot() {
     last_shot="$file"
 }
 
-# The top of the shell's highlighted band (blue, between x = 68 and W - 100), or nothing.
+# The top of the shell's highlighted band (blue, from x = 68 to W - 100 on a 768-line screen;
+# on this 1024-line one every length is a third larger, so from 91 to W - 133), or nothing.
 band_top() {
-    convert "$1" -crop 1x896+1170+64 +repage txt:- 2>/dev/null | awk -F'[,:]' '/#0000FF/ { print $2 + 64; exit }'
+    convert "$1" -crop 1x976+1100+48 +repage txt:- 2>/dev/null | awk -F'[,:]' '/#0000FF/ { print $2 + 48; exit }'
 }
 
 wait_for() { # seconds, command...

@@ -50,6 +50,7 @@ ShellEntry* EntryList::append(EntryKind kind, std::string_view shownName, std::s
     ShellEntry& entry = m_entries[static_cast<std::size_t>(count)];
     entry.kind = kind;
     entry.nameLength = static_cast<std::int32_t>(copyCut(shownName, entry.name));
+    entry.nameCut = static_cast<std::size_t>(entry.nameLength) < shownName.size();
     copyCut(realTarget, entry.target);
     entry.realName = keep(realName);
     entry.realTarget = realTarget.empty() ? std::string_view() : keep(realTarget);

@@ -42,6 +42,8 @@ struct ShellEntry
     char target[kNameMax + 1] = {};
     // The length of name; the painter draws exactly this many bytes.
     std::int32_t nameLength = 0;
+    // Whether name is shorter than the text it was cut from, which the painter marks.
+    bool nameCut = false;
     // The uncut originals, which opening needs: the item's name on disk, a drive's mount
     // point, a favourite's label; and a favourite's whole target. They point into the
     // list's own storage and are NUL-terminated there.

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
 #include "platform/Profile.h"
+#include "shell/FileTypes.h"
 #include "shell/Names.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@ namespace {
 constexpr std::string_view kProfileFile = "velora.ini";
 constexpr std::string_view kSection = "KavoShell";
 constexpr std::string_view kLastDirKey = "LastDir";
+constexpr std::string_view kShowHiddenKey = "ShowHidden";
 constexpr std::string_view kFavouritesFile = "fav.dat";
 
 // A favourites line is read into 512 bytes, terminator included.
@@ -62,10 +64,13 @@ bool ListDirectory(EntryList& list, ShellSystem& system)
             list.clear();
             started = true;
         }
-        if (name == ".") {
+        if (name == "." || (!system.showHidden && name.starts_with('.') && name != "..")) {
             return true;
         }
-        const EntryKind kind = isDirectory ? EntryKind::Directory : ClassifyFile(name);
+        EntryKind kind = isDirectory ? EntryKind::Directory : ClassifyFile(name);
+        if (kind == EntryKind::OtherFile && system.fileTypes != nullptr) {
+            kind = system.fileTypes->kindOf(name);
+        }
         ShellEntry* entry = list.append(kind, name, name);
         if (entry == nullptr) {
             return false; // full: the rest of the directory is not shown
@@ -152,6 +157,11 @@ void AppendFavourites(EntryList& list, std::string_view text)
             return;
         }
     }
+}
+
+void ReadShellSettings(ShellSystem& system)
+{
+    system.showHidden = system.profile.readInt(kProfileFile, kSection, kShowHiddenKey, 0) != 0;
 }
 
 bool LoadLastDirectory(ShellSystem& system)

@@ -20,7 +20,9 @@ class Profile;
 
 namespace velora::shell {
 
-// The services the shell reaches the system through.
+class FileTypes;
+
+// The services the shell reaches the system through, and the settings it lists with.
 struct ShellSystem
 {
     platform::Directories& directories;
@@ -31,13 +33,18 @@ struct ShellSystem
     std::string programDirectory;
     // The user's own configuration folder: a "fav.dat" there comes before the program's.
     std::string userDirectory = {};
+    // Asked for the kind of a file that the extension table leaves an other file; none: the
+    // table alone decides.
+    FileTypes* fileTypes = nullptr;
+    // Whether a listing shows hidden items (names that start with a dot).
+    bool showHidden = false;
 };
 
-// Lists the current directory, sorted by CompareEntries: every item but ".", hidden ones
-// too. Sets count, folder and showsFolder, and leaves top and selected to the caller. When
-// the directory cannot be read (or gives no item at all, as a removed one) the list keeps
-// what it held and false is returned. A directory of more items than the list holds is
-// listed up to its capacity.
+// Lists the current directory, sorted by CompareEntries: every item but "." and, unless
+// showHidden is set, but the hidden ones (".." is always listed). A file's kind is the
+// extension table's, else that of fileTypes. Sets count, folder and showsFolder, and leaves top and selected to the
+// caller. When the directory cannot be read (or gives no item at all, as a removed one) the list keeps what it held and
+// false is returned. A directory of more items than the list holds is listed up to its capacity.
 bool ListDirectory(EntryList& list, ShellSystem& system);
 
 // Lists the drives (fixed disks, then optical drives interleaved by mount point, as the
@@ -57,6 +64,10 @@ void ListDrivesAndFavourites(EntryList& list, ShellSystem& system);
 // more only the first two count: the label shown and the directory entered. Spaces belong to
 // the fields.
 void AppendFavourites(EntryList& list, std::string_view text);
+
+// At start: reads the shell's settings of section "KavoShell" in velora.ini into system:
+// ShowHidden (0, the default, or 1).
+void ReadShellSettings(ShellSystem& system);
 
 // At start: makes "LastDir" of section "KavoShell" in velora.ini the current directory when
 // it is set and still exists. Returns whether the directory changed.

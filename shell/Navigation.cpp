@@ -224,4 +224,30 @@ KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system)
     return {};
 }
 
+bool ScrollRows(EntryList& list, std::int32_t rows)
+{
+    if (list.rowsShown <= 0 || list.count <= 0) {
+        return false;
+    }
+    const std::int32_t lastTop = std::max(0, list.count - list.rowsShown);
+    const std::int32_t top = std::clamp(list.top + rows, 0, std::min(std::max(lastTop, list.top), list.count - 1));
+    const std::int32_t lastShown = std::min(list.count, top + list.rowsShown) - 1;
+    const std::int32_t selected = std::clamp(list.selected, top, lastShown);
+    if (top == list.top && selected == list.selected) {
+        return false;
+    }
+    list.top = top;
+    list.selected = selected;
+    return true;
+}
+
+bool SelectShownRow(EntryList& list, std::int32_t row)
+{
+    if (row < 0 || row >= list.rowsShown || list.top + row >= list.count) {
+        return false;
+    }
+    list.selected = list.top + row;
+    return true;
+}
+
 } // namespace velora::shell

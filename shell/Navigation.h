@@ -40,4 +40,15 @@ KeyOutcome handleKey(EntryList& list, ShellKey key, ShellSystem& system);
 // does nothing.
 KeyOutcome OpenSelectedEntry(EntryList& list, ShellSystem& system);
 
+// The mouse wheel: scrolls the rows shown by rows (negative: towards the first entry), no
+// further than the first entry at the top or the last one at the bottom of the latest paint's
+// rows. A highlight scrolled out of sight moves along to the nearest row still shown, so that
+// Enter always acts on an entry on screen. Returns whether anything moved (a repaint without
+// erasing).
+bool ScrollRows(EntryList& list, std::int32_t rows);
+
+// A click on the row-th row of the latest paint (0 for the first): highlights its entry.
+// Returns false, changing nothing, where no entry was drawn.
+bool SelectShownRow(EntryList& list, std::int32_t row);
+
 } // namespace velora::shell

@@ -1,15 +1,15 @@
 #include "shell/ui/ShellWindow.h"
 
 #include "platform/Directories.h"
-#include "shell/Navigation.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QFile>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QUrl>
+#include <QWheelEvent>
 
 namespace velora::shell::ui {
 namespace {
@@ -45,6 +45,9 @@ ShellKey shellKey(int key)
     }
 }
 
+// One notch of a wheel, in eighths of a degree.
+constexpr int kWheelNotch = 120;
+
 } // namespace
 
 ShellWindow::ShellWindow(EntryList& list, ShellSystem& system, const KindIcons& icons)
@@ -54,9 +57,25 @@ ShellWindow::ShellWindow(EntryList& list, ShellSystem& system, const KindIcons& 
     setWindowIcon(icons.programIcon());
     setCursor(Qt::ArrowCursor);
     setFocusPolicy(Qt::StrongFocus);
+    // The pointer shows while it moves (mouse tracking), and hides again when it rests.
+    setMouseTracking(true);
     // The paint covers what it must itself; Qt's own background fill is not wanted.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+
+    m_bannerTimer.setSingleShot(true);
+    m_bannerTimer.setInterval(kBannerMs);
+    connect(&m_bannerTimer, &QTimer::timeout, this, [this] {
+        m_banner.clear();
+        update();
+    });
+    m_pointerTimer.setSingleShot(true);
+    m_pointerTimer.setInterval(kPointerHideMs);
+    connect(&m_pointerTimer, &QTimer::timeout, this, [this] { setCursor(Qt::BlankCursor); });
+    m_pointerTimer.start();
+    connect(&m_opener, &FileOpener::failed, this,
+            [this](const QString& name) { showBanner(tr("No program opens '%1'").arg(name)); });
+
     ListDirectory(m_list, m_system);
     m_list.top = 0;
     m_list.selected = 0;
@@ -74,6 +93,11 @@ void ShellWindow::showOverScreen()
     activateWindow();
 }
 
+ShellLayout ShellWindow::layout() const
+{
+    return ShellLayout::forScreen(screen() != nullptr ? screen()->geometry().size() : size());
+}
+
 void ShellWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -81,23 +105,27 @@ void ShellWindow::paintEvent(QPaintEvent*)
     // shows as flicker; it also keeps the anti-aliased header from darkening as it is drawn
     // over itself.
     painter.fillRect(rect(), Qt::black);
-    const QSize screenSize = screen() != nullptr ? screen()->geometry().size() : size();
     // A folder removed while shown has no path any more; the header keeps the one it had
     // until a key moves the shell on.
     std::string header = m_system.directories.currentDirectory();
     if (header.empty()) {
         header = m_list.folder();
     }
-    PaintShell(painter, screenSize, m_list, QByteArray::fromStdString(header), m_icons);
+    const ShellLayout shown = layout();
+    PaintShell(painter, shown, m_list, QByteArray::fromStdString(header), m_icons);
+    PaintBanner(painter, shown, m_banner);
 }
 
 void ShellWindow::keyPressEvent(QKeyEvent* event)
 {
-    const KeyOutcome outcome = handleKey(m_list, shellKey(event->key()), m_system);
     event->accept();
+    carryOut(handleKey(m_list, shellKey(event->key()), m_system));
+}
+
+void ShellWindow::carryOut(const KeyOutcome& outcome)
+{
     if (!outcome.openFile.empty()) {
-        // xdg-open, detached; whether the desktop can open the file is its own business.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(outcome.openFile))));
+        m_opener.open(outcome.openFile);
     }
     if (outcome.repaint != Repaint::None) {
         update();
@@ -105,6 +133,70 @@ void ShellWindow::keyPressEvent(QKeyEvent* event)
     if (outcome.close) {
         close();
     }
+}
+
+void ShellWindow::showBanner(const QString& text)
+{
+    m_banner = text;
+    m_bannerTimer.start();
+    update();
+}
+
+void ShellWindow::showPointer()
+{
+    if (cursor().shape() != Qt::ArrowCursor) {
+        setCursor(Qt::ArrowCursor);
+    }
+    m_pointerTimer.start();
+}
+
+void ShellWindow::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    showPointer();
+    m_wheelAngle += event->angleDelta().y();
+    const int notches = m_wheelAngle / kWheelNotch;
+    m_wheelAngle -= notches * kWheelNotch;
+    // Away from the user scrolls towards the first entry.
+    if (notches != 0 && ScrollRows(m_list, -notches * QApplication::wheelScrollLines())) {
+        update();
+    }
+}
+
+void ShellWindow::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    showPointer();
+    if (event->button() == Qt::LeftButton && SelectShownRow(m_list, layout().rowAt(event->position().toPoint()))) {
+        update();
+    }
+}
+
+void ShellWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+    showPointer();
+    // The first click highlighted the row; the second opens it as Enter does.
+    if (event->button() == Qt::LeftButton && SelectShownRow(m_list, layout().rowAt(event->position().toPoint()))) {
+        update();
+        carryOut(handleKey(m_list, ShellKey::Enter, m_system));
+    }
+}
+
+void ShellWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+    showPointer();
+}
+
+void ShellWindow::focusInEvent(QFocusEvent* event)
+{
+    event->accept();
+}
+
+void ShellWindow::focusOutEvent(QFocusEvent* event)
+{
+    event->accept();
 }
 
 void ShellWindow::closeEvent(QCloseEvent* event)

@@ -8,6 +8,7 @@
 #include "platform/UserFolders.h"
 #include "shell/EntryList.h"
 #include "shell/Listing.h"
+#include "shell/ui/MimeFileTypes.h"
 #include "shell/ui/ShellPainter.h"
 #include "shell/ui/ShellWindow.h"
 #include "ui/ProgramStart.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
     shell::ShellSystem system{platform::systemDirectories(),   platform::systemMountTable(),
                               platform::systemFileSystem(),    platform::systemProfile(),
                               platform::executableDirectory(), platform::userConfigFolder()};
+    shell::ReadShellSettings(system);
     shell::LoadLastDirectory(system);
 
     ui::StartGuard start(kProgram);
@@ -56,6 +58,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    shell::ui::MimeFileTypes fileTypes;
+    system.fileTypes = &fileTypes;
     const shell::ui::KindIcons icons;
     QApplication::setWindowIcon(icons.programIcon());
     shell::ui::ShellWindow window(g_list, system, icons);

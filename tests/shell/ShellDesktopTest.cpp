@@ -12,6 +12,7 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -73,13 +74,21 @@ protected:
         return value;
     }
 
+    // The layout's lengths on this screen: as they are up to 768 lines, scaled by the height
+    // above that.
+    int scaled(int length) const
+    {
+        return m_height > 768 ? static_cast<int>(std::lround(length * (m_height / 768.0))) : length;
+    }
+    int rowTop(int row) const { return scaled(64) + scaled(38) * row; }
+
     // Row r is highlighted when its band is blue at the right end; it holds an entry when
     // its icon has any colour.
-    bool highlighted(int row) { return pixel(m_width - 105, 64 + 38 * row + 20) == 0x0000ff; }
+    bool highlighted(int row) { return pixel(m_width - scaled(100) - 5, rowTop(row) + scaled(20)) == 0x0000ff; }
     bool hasIcon(int row)
     {
-        for (int x = 70; x < 98; x += 3) {
-            if (pixel(x, 64 + 38 * row + 16) != 0) {
+        for (int x = scaled(70); x < scaled(98); x += 3) {
+            if (pixel(x, rowTop(row) + scaled(16)) != 0) {
                 return true;
             }
         }
@@ -115,7 +124,7 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     Process shell = start();
     ASSERT_TRUE(shell.started());
     // The remembered directory: "..", alpha, beta, a.jpg, notes.txt under a red line.
-    ASSERT_TRUE(waitFor([&] { return pixel(10, 46) == 0xff0000 && showsOnly(0, 5); }));
+    ASSERT_TRUE(waitFor([&] { return pixel(10, scaled(46)) == 0xff0000 && showsOnly(0, 5); }));
 
     // One borderless window over the whole screen, with the shell's title and class.
     const Window window = velora::test::findWindowByClass(m_display.get(), "KAVOSHELL");

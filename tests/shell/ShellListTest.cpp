@@ -4,6 +4,7 @@
 #include "fakes/MemoryFileSystem.h"
 #include "fakes/MemoryProfile.h"
 #include "platform/Directories.h"
+#include "shell/FileTypes.h"
 #include "shell/Listing.h"
 #include "shell/Names.h"
 #include "shell/Navigation.h"
@@ -12,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -66,6 +69,8 @@ TEST_F(ShellListTest, DirectoryListingGroupsKindsAndSortsNamesIgnoringCase)
     make({"pics.bmp/", "Zeta/", "(old)/", "cherry", "Banana", "apple", "_notes", "photo.JPG", "song.MP3", "clip.mpeg",
           "main.cpp", "mp3", "notes.cpp.bak", "photo.bmp.txt", "CONFIG.SYS", "MixedCase.TXT", ".hidden"});
     ASSERT_TRUE(platform::systemDirectories().changeDirectory(m_root.string()));
+    m_profile.setText("velora.ini", "[KavoShell]\nShowHidden=1\n");
+    ReadShellSettings(m_system);
     ASSERT_TRUE(ListDirectory(*m_list, m_system));
     EXPECT_EQ(shown(),
               (std::vector<std::string>{"(old):dir", "..:dir", "pics.bmp:dir", "Zeta:dir", "main.cpp:src",
@@ -81,6 +86,44 @@ TEST_F(ShellListTest, DirectoryListingGroupsKindsAndSortsNamesIgnoringCase)
     for (std::int32_t i = 0; i < m_list->count; ++i) {
         EXPECT_NE((*m_list)[i].realName, "..");
         EXPECT_NE((*m_list)[i].realName, ".");
+    }
+}
+
+// Kinds by name for the tests: what the desktop's database would say of a few types.
+class FakeFileTypes final : public FileTypes
+{
+public:
+    EntryKind kindOf(std::string_view name) override
+    {
+        asked.emplace_back(name);
+        if (name.ends_with(".mkv")) {
+            return EntryKind::VideoFile;
+        }
+        return name.ends_with(".flac") ? EntryKind::AudioFile : EntryKind::OtherFile;
+    }
+    std::vector<std::string> asked;
+};
+
+TEST_F(ShellListTest, HiddenItemsAndKindsOfTheDesktopsFileTypes)
+{
+    make({".config/", ".hidden", "..odd", "film.mkv", "clip.mpeg", "a.flac", "x.abc", "sub/"});
+    ASSERT_TRUE(platform::systemDirectories().changeDirectory(m_root.string()));
+    FakeFileTypes types;
+    m_system.fileTypes = &types;
+    ReadShellSettings(m_system); // no setting: hidden items stay hidden, ".." is listed
+    ASSERT_TRUE(ListDirectory(*m_list, m_system));
+    EXPECT_EQ(shown(), (std::vector<std::string>{"..:dir", "sub:dir", "clip.mpeg:video", "film.mkv:video",
+                                                 "a.flac:audio", "x.abc:file"}));
+    // The extension table comes first: only names it leaves an other file are asked about.
+    std::sort(types.asked.begin(), types.asked.end());
+    EXPECT_EQ(types.asked, (std::vector<std::string>{"a.flac", "film.mkv", "x.abc"}));
+
+    for (const char* setting : {"ShowHidden=1", "ShowHidden=7", "ShowHidden=0"}) {
+        SCOPED_TRACE(setting);
+        m_profile.setText("velora.ini", std::string("[KavoShell]\n") + setting + "\n");
+        ReadShellSettings(m_system);
+        ASSERT_TRUE(ListDirectory(*m_list, m_system));
+        EXPECT_EQ(m_list->count, setting[11] == '0' ? 6 : 9);
     }
 }
 

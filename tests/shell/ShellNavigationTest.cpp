@@ -107,6 +107,34 @@ TEST_F(ShellNavigationTest, EmptyListStaysHarmless)
     EXPECT_EQ(m_list->count, 2);
 }
 
+TEST_F(ShellNavigationTest, WheelScrollsAndClicksHighlightOnlyWhatIsShown)
+{
+    EXPECT_FALSE(ScrollRows(*m_list, 3)); // nothing listed, nothing painted
+    EXPECT_FALSE(SelectShownRow(*m_list, 0));
+    listFiles(100, 16);
+    // Scrolling down takes the highlight along once its row leaves the screen.
+    EXPECT_TRUE(ScrollRows(*m_list, 3));
+    expectView(3, 3);
+    EXPECT_TRUE(ScrollRows(*m_list, -10));
+    expectView(3, 0);
+    // No further than the last entry on the last row, nor above the first.
+    EXPECT_TRUE(ScrollRows(*m_list, 1000));
+    expectView(84, 84);
+    EXPECT_FALSE(ScrollRows(*m_list, 1));
+    EXPECT_TRUE(SelectShownRow(*m_list, 15));
+    expectView(99, 84);
+    EXPECT_TRUE(ScrollRows(*m_list, -1000));
+    expectView(15, 0);
+    EXPECT_FALSE(ScrollRows(*m_list, -1));
+    // Rows below the last entry painted, or outside the rows, select nothing.
+    EXPECT_FALSE(SelectShownRow(*m_list, 16));
+    EXPECT_FALSE(SelectShownRow(*m_list, -1));
+    listFiles(5, 5);
+    EXPECT_FALSE(SelectShownRow(*m_list, 5));
+    EXPECT_TRUE(SelectShownRow(*m_list, 4));
+    expectView(4, 0);
+}
+
 TEST_F(ShellNavigationTest, EnteringAndLeavingDirectories)
 {
     std::vector<std::string> dirs = {"(old)/", "ART/"};

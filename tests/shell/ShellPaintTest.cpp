@@ -1,6 +1,7 @@
 // The shell's screen painted into images (Qt's offscreen platform), checked pixel by pixel
 // against the layout: header, separator, bands, the cut of long names, and the places the
 // paint must leave alone.
+#include "shell/ui/MimeFileTypes.h"
 #include "shell/ui/ShellPainter.h"
 
 #include <QFontInfo>
@@ -81,7 +82,7 @@ TEST_F(ShellPaintTest, LayoutHoldsAtTwoScreenSizes)
     EXPECT_TRUE(font.bold());
     ASSERT_EQ(QFontMetrics(font).height(), 38);
 
-    for (const auto& [width, height, rows] : {std::tuple{1280, 1024, 23}, std::tuple{1024, 768, 16}}) {
+    for (const auto& [width, height, rows] : {std::tuple{1280, 720, 15}, std::tuple{1024, 768, 16}}) {
         SCOPED_TRACE(width);
         m_list->top = 0;
         const QImage image = paint(width, height);
@@ -106,9 +107,9 @@ TEST_F(ShellPaintTest, LayoutHoldsAtTwoScreenSizes)
         EXPECT_EQ(countInRect(image, QRect(right - 20, row2, 20, 38), kBlue), 20 * 38);
         EXPECT_GT(countInRect(image, QRect(100, row2, 200, 38), qRgb(255, 255, 0)), 100);
         EXPECT_EQ(countInRect(image, QRect(right - 20, 64, 20, 76), kBlack), 20 * 76);
-        // The long name runs to the band's end and is cut there.
+        // The long name runs to the band's end, where it ends in "…" (see below).
         const int row3 = 64 + 3 * 38;
-        EXPECT_GT(countInRect(image, QRect(right - 40, row3, 40, 38), qRgb(128, 128, 128)), 40);
+        EXPECT_GT(countInRect(image, QRect(right - 80, row3, 80, 38), qRgb(128, 128, 128)), 40);
         // Black from the last row to the bottom of the list area.
         const int last = 64 + rows * 38;
         EXPECT_EQ(countInRect(image, QRect(68, last, right - 68, bottom - last), kBlack),
@@ -118,13 +119,13 @@ TEST_F(ShellPaintTest, LayoutHoldsAtTwoScreenSizes)
 
 TEST_F(ShellPaintTest, RepaintsRewriteTheListArea)
 {
-    QImage image = paint(1280, 1024);
+    QImage image = paint(1280, 768);
     // A highlighted long name stays blue to W - 100, and no further.
     m_list->selected = 3;
     paintOver(image);
     const int row3 = 64 + 3 * 38;
     EXPECT_GT(countInRect(image, QRect(1140, row3, 40, 38), kBlue), 200);
-    EXPECT_GT(countInRect(image, QRect(1140, row3, 40, 38), qRgb(255, 255, 0)), 40);
+    EXPECT_GT(countInRect(image, QRect(1100, row3, 80, 38), qRgb(255, 255, 0)), 40);
     EXPECT_EQ(countInRect(image, QRect(1180, row3, 100, 38), kUntouched), 100 * 38);
     EXPECT_EQ(countInRect(image, QRect(68, 64 + 2 * 38, 1112, 38), kBlue), 0);
 
@@ -133,7 +134,7 @@ TEST_F(ShellPaintTest, RepaintsRewriteTheListArea)
     m_list->count = 5;
     paintOver(image);
     EXPECT_EQ(m_list->rowsShown, 5);
-    EXPECT_EQ(countInRect(image, QRect(68, 64 + 5 * 38, 1112, 960 - 64 - 5 * 38), kBlack), 1112 * (960 - 64 - 5 * 38));
+    EXPECT_EQ(countInRect(image, QRect(68, 64 + 5 * 38, 1112, 704 - 64 - 5 * 38), kBlack), 1112 * (704 - 64 - 5 * 38));
 
     // Scrolled: the first row shows entry top.
     m_list->count = 30;
@@ -177,6 +178,43 @@ TEST_F(ShellPaintTest, KindIconsAreDistinctAndStandOutOnBothBackgrounds)
     }
     EXPECT_EQ(seen.size(), static_cast<std::size_t>(kEntryKindCount));
     EXPECT_FALSE(s_icons->programIcon().isNull());
+}
+
+TEST_F(ShellPaintTest, TallerScreensNamesPositionAndFileTypes)
+{
+    // Every length grows with the height above 768 lines; the number of rows stays.
+    for (const auto& [height, row, icon] : {std::tuple{1080, 53, 45}, std::tuple{2160, 107, 90}}) {
+        const ShellLayout layout = ShellLayout::forScreen(QSize(height * 16 / 9, height));
+        EXPECT_EQ(layout.rowHeight, row);
+        EXPECT_EQ(layout.maxRows, 16);
+        EXPECT_EQ(layout.iconSize, icon);
+        // Icons are drawn from their vector source at the size shown, and at twice the pixels
+        // on a screen of twice the density.
+        EXPECT_EQ(s_icons->at(EntryKind::VideoFile, icon, 1.0).size(), QSize(icon, icon));
+        EXPECT_EQ(s_icons->at(EntryKind::VideoFile, icon, 2.0).size(), QSize(2 * icon, 2 * icon));
+    }
+
+    m_list->selected = 11;
+    EXPECT_EQ(positionText(*m_list), "12 / 30");
+    m_list->count = 0;
+    EXPECT_EQ(positionText(*m_list), "");
+    // A name cut to its 63 bytes says so; the name kept for opening stays whole.
+    const ShellEntry* cut = m_list->append(EntryKind::OtherFile, std::string(70, 'n'), std::string(70, 'n'));
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(shownName(*cut), QString(63, QLatin1Char('n')) + QChar(0x2026));
+    EXPECT_EQ(cut->realName, std::string(70, 'n'));
+
+    MimeFileTypes types;
+    for (const auto& [name, kind] : {std::pair{"film.mkv", EntryKind::VideoFile},
+                                     {"Talk.WEBM", EntryKind::VideoFile},
+                                     {"song.flac", EntryKind::AudioFile},
+                                     {"shot.png", EntryKind::ImageFile},
+                                     {"tool.py", EntryKind::SourceFile},
+                                     {"run.sh", EntryKind::SourceFile},
+                                     {"x.abc", EntryKind::OtherFile},
+                                     {"letter.pdf", EntryKind::OtherFile}}) {
+        EXPECT_EQ(types.kindOf(name), kind) << name;
+    }
 }
 
 } // namespace

@@ -1,6 +1,12 @@
 #include "tests/support/XDisplay.h"
 
 #include <X11/Xatom.h>
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+#include <vector>
+
 #include <X11/Xutil.h>
 #include <poll.h>
 
@@ -173,6 +179,29 @@ std::pair<int, int> windowCentre(Display* display, Window window)
     XTranslateCoordinates(display, window, DefaultRootWindow(display), attributes.width / 2, attributes.height / 2, &x,
                           &y, &child);
     return {x, y};
+}
+
+ScreenArea::ScreenArea(Display* display, int x, int y, int width, int height)
+{
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return;
+    }
+    m_width = width;
+    m_height = height;
+    m_pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            m_pixels.push_back(XGetPixel(image, column, row) & 0xffffff);
+        }
+    }
+    XDestroyImage(image);
+}
+
+int ScreenArea::count(unsigned long colour) const
+{
+    return static_cast<int>(std::count(m_pixels.begin(), m_pixels.end(), colour));
 }
 
 } // namespace velora::test

@@ -74,4 +74,26 @@ bool waitForSelectionOwner(Display* display, const char* selection, std::chrono:
 // The centre of a window in root coordinates.
 std::pair<int, int> windowCentre(Display* display, Window window);
 
+// A rectangle of the screen as a test sees it: the colours (0xRRGGBB) of the root window's
+// pixels, read in one request.
+class ScreenArea
+{
+public:
+    // Empty (width() 0) when the rectangle cannot be read, as one reaching off the screen.
+    ScreenArea(Display* display, int x, int y, int width, int height);
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    // The colour at a point relative to the rectangle's corner.
+    unsigned long at(int x, int y) const { return m_pixels[static_cast<std::size_t>(y * m_width + x)]; }
+    // How many pixels of the rectangle have the colour.
+    int count(unsigned long colour) const;
+    bool operator==(const ScreenArea& other) const = default;
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<unsigned long> m_pixels;
+};
+
 } // namespace velora::test

@@ -41,7 +41,7 @@ bool windowManagerReady(Display* display)
 
 } // namespace
 
-XServer::XServer()
+XServer::XServer(const std::string& screenSize)
 {
     int pipeFds[2] = {-1, -1};
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -50,7 +50,7 @@ XServer::XServer()
     // Only the write end goes to the server.
     fcntl(pipeFds[1], F_SETFD, 0);
     m_server = Process("/usr/bin/env", {"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-noreset", "-nolisten",
-                                        "tcp", "-screen", "0", "1280x1024x24"});
+                                        "tcp", "-screen", "0", screenSize + "x24"});
     close(pipeFds[1]);
     const std::string number = m_server.started() ? readDisplayNumber(pipeFds[0], std::chrono::seconds(20)) : "";
     close(pipeFds[0]);

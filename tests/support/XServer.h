@@ -17,8 +17,9 @@ namespace velora::test {
 class XServer
 {
 public:
-    // Starts the server (1280x1024, 24 bits) and waits until it takes connections.
-    XServer();
+    // Starts the server with one screen of the size ("1280x1024", the default, or any
+    // "WIDTHxHEIGHT"), 24 bits deep, and waits until it takes connections.
+    explicit XServer(const std::string& screenSize = "1280x1024");
     ~XServer(); // stops whatever still runs
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

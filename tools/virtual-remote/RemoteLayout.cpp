@@ -14,28 +14,36 @@ struct NamedCell
     const char* name;
     int row;
     int column;
+    KeyGroup group;
 };
+
+constexpr KeyGroup kModes = KeyGroup::PowerAndModes;
+constexpr KeyGroup kCross = KeyGroup::ChannelAndVolume;
+constexpr KeyGroup kDigit = KeyGroup::Digits;
+constexpr KeyGroup kOther = KeyGroup::Other;
 
 // One line per row of keys, as they sit on the remote.
 // clang-format off
 constexpr NamedCell kCells[] = {
-                                                              {"Power", 0, 2},
-    {"MouseMode", 1, 0},                                      {"FullScreen", 1, 2},
+                                                                               {"Power", 0, 2, kModes},
+    {"MouseMode", 1, 0, kModes},                                               {"FullScreen", 1, 2, kModes},
     // Channel and volume as a cross around Mute, as on the hand-held remote.
-                           {"ChannelUp", 2, 1},
-    {"VolumeDown", 3, 0},  {"Mute", 3, 1},                    {"VolumeUp", 3, 2},
-                           {"ChannelDown", 4, 1},
-    {"1", 5, 0},           {"2", 5, 1},                       {"3", 5, 2},
-    {"4", 6, 0},           {"5", 6, 1},                       {"6", 6, 2},
-    {"7", 7, 0},           {"8", 7, 1},                       {"9", 7, 2},
-    {"Cancel", 8, 0},      {"0", 8, 1},                       {"Enter", 8, 2},
-    {"Recall", 9, 0},      {"AVSource", 9, 1},                {"AirCable", 9, 2},
-    {"Video", 10, 0},                                         {"Audio", 10, 2},
-    {"Dec", 11, 0},                                           {"Inc", 11, 2},
-    {"Frame", 12, 0},      {"Down", 12, 1},                   {"Esc", 12, 2},
-    {"TabLeft", 13, 0},                                       {"TabRight", 13, 2},
+                                   {"ChannelUp", 2, 1, kCross},
+    {"VolumeDown", 3, 0, kCross},  {"Mute", 3, 1, kCross},                     {"VolumeUp", 3, 2, kCross},
+                                   {"ChannelDown", 4, 1, kCross},
+    {"1", 5, 0, kDigit},           {"2", 5, 1, kDigit},                        {"3", 5, 2, kDigit},
+    {"4", 6, 0, kDigit},           {"5", 6, 1, kDigit},                        {"6", 6, 2, kDigit},
+    {"7", 7, 0, kDigit},           {"8", 7, 1, kDigit},                        {"9", 7, 2, kDigit},
+    {"Cancel", 8, 0, kOther},      {"0", 8, 1, kDigit},                        {"Enter", 8, 2, kOther},
+    {"Recall", 9, 0, kOther},      {"AVSource", 9, 1, kOther},                 {"AirCable", 9, 2, kOther},
+    {"Video", 10, 0, kOther},                                                  {"Audio", 10, 2, kOther},
+    {"Dec", 11, 0, kOther},                                                    {"Inc", 11, 2, kOther},
+    {"Frame", 12, 0, kOther},      {"Down", 12, 1, kOther},                    {"Esc", 12, 2, kOther},
+    {"TabLeft", 13, 0, kOther},                                                {"TabRight", 13, 2, kOther},
 };
 // clang-format on
+// The first row of each block after the first.
+constexpr int kBlockStarts[] = {2, 5, 9};
 static_assert(std::size(kCells) == remote::kRemoteKeyCount, "the virtual remote shows every key of the remote");
 
 } // namespace
@@ -46,7 +54,11 @@ std::vector<KeyPlacement> remoteLayout()
     layout.reserve(std::size(kCells));
     for (const NamedCell& cell : kCells) {
         if (const std::optional<remote::RemoteKey> key = remote::findKeyName(cell.name)) {
-            layout.push_back({*key, cell.row, cell.column});
+            int block = 0;
+            for (const int start : kBlockStarts) {
+                block += cell.row >= start ? 1 : 0;
+            }
+            layout.push_back({*key, cell.row, cell.column, cell.group, block});
         }
     }
     return layout;

@@ -15,6 +15,7 @@
 #include "hw/BtRegisters.h"
 #include "platform/x11/X11Desktop.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/SuiteCopy.h"
 #include "tests/support/TempDir.h"
 #include "tools/virtual-remote/RemoteCard.h"
 #include "tools/virtual-remote/ui/RemoteWindow.h"
@@ -27,7 +28,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -193,6 +197,94 @@ TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus
     desktop->keyEvent('A', false);
     XEvent event;
     EXPECT_TRUE(waitFor([&] { return XCheckTypedWindowEvent(display, keeper, KeyPress, &event) == True; }, 2s));
+}
+
+// Clicks a key of the remote where it shows on the screen.
+void clickKey(Display* display, platform::Desktop& desktop, RemoteWindow& window, const char* name)
+{
+    QPushButton* key = window.findChild<QPushButton*>(QString::fromLatin1(name));
+    ASSERT_NE(key, nullptr) << name;
+    const QPoint inWindow = key->mapTo(&window, key->rect().center());
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, static_cast<Window>(window.winId()), DefaultRootWindow(display), inWindow.x(),
+                          inWindow.y(), &x, &y, &child);
+    desktop.setPointerPosition(x, y);
+    desktop.mouseButton(platform::MouseButton::Left, true);
+    desktop.mouseButton(platform::MouseButton::Left, false);
+}
+
+// The tour of `make run` worked with the mouse alone: FullScreen on the remote makes KavoRemote
+// start KavoShell over the whole screen; the remote comes back above it, and its Down moves
+// the shell's highlight while the shell keeps the focus; Esc closes the shell.
+TEST(VirtualRemoteDesktop, StaysAboveTheFullScreenShellItDrives)
+{
+    test::SuiteCopy suite;
+    ASSERT_TRUE(suite.valid());
+    ASSERT_EQ(suite.run("velora-card", {"reset"}), 0);
+    setenv("VELORA_CARD", suite.cardState().c_str(), 1);
+    test::TempDir folder;
+    for (const char* file : {"a.txt", "b.txt", "c.txt"}) {
+        folder.write(file, "x");
+    }
+    std::filesystem::create_directories(suite.configHome() / "velora");
+    std::ofstream(suite.configHome() / "velora/velora.ini")
+        << "[KavoShell]\nLastDir=" << folder.path().string() << "\n";
+
+    const test::DisplayPtr connection = test::openDisplay();
+    Display* const display = connection.get();
+    ASSERT_NE(display, nullptr);
+    const std::unique_ptr<platform::Desktop> desktop = platform::openX11Desktop();
+    ASSERT_NE(desktop, nullptr);
+    const int width = DisplayWidth(display, DefaultScreen(display));
+    const int height = DisplayHeight(display, DefaultScreen(display));
+    // The shell's rows on this screen: 38 pixels from y = 64 on 768 lines, in proportion above.
+    const auto scaled = [&](int length) {
+        return height > 768 ? static_cast<int>(std::lround(length * (height / 768.0))) : length;
+    };
+    const auto highlighted = [&](int row) {
+        return test::ScreenArea(display, width - scaled(100) - 4, scaled(64) + scaled(38) * row + scaled(19), 1, 1)
+                   .at(0, 0) == 0x0000ff;
+    };
+
+    test::Process daemon = suite.start("KavoRemote");
+    ASSERT_TRUE(daemon.started());
+    const auto file = virtualcard::CardStateFile::open(suite.cardState().string());
+    ASSERT_NE(file, nullptr);
+    const virtualcard::VirtualChip chip(file->layout());
+    ASSERT_TRUE(waitFor([&] { return (chip.readRegister(bt::GPIO_DATA) & 0xFF) == 0xFF; }, 15s))
+        << "KavoRemote did not arm the receiver";
+
+    RemoteCard card(suite.cardState().string());
+    RemoteWindow window(card);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(300);
+
+    clickKey(display, *desktop, window, "FullScreen");
+    Window shell = 0;
+    ASSERT_TRUE(waitFor(
+        [&] { return (shell = test::findWindowByClass(display, "KAVOSHELL", true)) != 0 && highlighted(0); }, 15s))
+        << "KavoRemote did not start KavoShell";
+    const Window shellFrame = frameOf(display, shell);
+    const Window remoteFrame = frameOf(display, static_cast<Window>(window.winId()));
+    ASSERT_TRUE(waitFor([&] { return above(rootStacking(display), remoteFrame, shellFrame); }))
+        << "the remote stayed under the full-screen shell";
+    ASSERT_TRUE(waitFor([&] { return test::inputFocus(display) == shell; })) << "the shell has no focus";
+
+    clickKey(display, *desktop, window, "Down");
+    EXPECT_TRUE(waitFor([&] { return highlighted(1) && !highlighted(0); })) << "the highlight did not move";
+    QTest::qWait(300); // a focus change or a restack would land by now
+    EXPECT_EQ(test::inputFocus(display), shell);
+    EXPECT_TRUE(above(rootStacking(display), remoteFrame, shellFrame));
+    clickKey(display, *desktop, window, "Down");
+    EXPECT_TRUE(waitFor([&] { return highlighted(2); }));
+
+    QTest::qWait(400); // KavoRemote takes a key only 200 ms after the last change, against glitches
+    clickKey(display, *desktop, window, "Esc");
+    EXPECT_TRUE(waitFor([&] { return test::findWindowByClass(display, "KAVOSHELL", true) == 0; }))
+        << "Esc did not close the shell";
 }
 
 } // namespace

@@ -15,12 +15,14 @@
 #include "remote/RemoteKeys.h"
 #include "tests/drivers/virtualcard/TestCard.h"
 #include "tools/virtual-remote/RemoteCard.h"
+#include "tools/virtual-remote/RemoteLayout.h"
 #include "tools/virtual-remote/ui/RemoteWindow.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -100,6 +102,32 @@ TEST_F(VirtualRemoteTest, ShowsEveryKeyAndClickingPutsItsCodeOnTheCard)
     card.waitIdle();
     EXPECT_EQ(gpio(), before);
     EXPECT_EQ(chip().lastRemoteKey(), 0x18); // AVSource, the last of the table
+}
+
+TEST_F(VirtualRemoteTest, KeysAreGroupedAndTheirColourTellsTheGroup)
+{
+    RemoteCard card(CardStateFile::defaultPath());
+    RemoteWindow window(card);
+    window.show();
+    std::map<KeyGroup, std::set<QRgb>> faces;
+    for (const KeyPlacement& place : remoteLayout()) {
+        QPushButton* button = key(window, remote::KeyNameTable[place.key]);
+        faces[place.group].insert(button->grab().toImage().pixel(6, button->height() / 2));
+    }
+    // One face colour per group, a different one for each.
+    std::set<QRgb> all;
+    for (const auto& [which, colours] : faces) {
+        EXPECT_EQ(colours.size(), 1u) << static_cast<int>(which);
+        all.insert(colours.begin(), colours.end());
+    }
+    EXPECT_EQ(faces.size(), 4u);
+    EXPECT_EQ(all.size(), 4u);
+    // The blocks follow one another down the remote, with a gap between two.
+    const QPushButton* channelDown = key(window, "ChannelDown");
+    const QPushButton* one = key(window, "1");
+    EXPECT_GT(one->geometry().top() - channelDown->geometry().bottom(),
+              key(window, "4")->geometry().top() - one->geometry().bottom());
+    EXPECT_GT(window.height(), window.width());
 }
 
 TEST_F(VirtualRemoteTest, RepeatedKeyPassesThroughZeroWithoutHoldingTheWindow)

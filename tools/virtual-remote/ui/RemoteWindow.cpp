@@ -1,11 +1,19 @@
 #include "tools/virtual-remote/ui/RemoteWindow.h"
 
 #include "tools/virtual-remote/RemoteLayout.h"
+#include "tools/virtual-remote/ui/FullScreenCover.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <vector>
 
 namespace velora::vremote::ui {
 
@@ -14,6 +22,37 @@ namespace {
 // The widest status line of a working card, so that the window does not change its width as
 // the line changes.
 const char* const kWidestStatus = "-888.8875 MHz, no signal, last key 0xFF (not a key)";
+
+// The body: its margin inside the window, the rounding of its corners, and the room between
+// its edge and the keys.
+constexpr int kBodyMargin = 6;
+constexpr int kBodyRadius = 36;
+constexpr int kBodyPadding = 26;
+// The gap between two blocks of keys.
+constexpr int kBlockGap = 14;
+
+// The look of a key of each group: its face, its face while pressed, and its label.
+QString keyStyle(KeyGroup group)
+{
+    struct Colours
+    {
+        const char* face;
+        const char* pressed;
+        const char* text;
+    };
+    static constexpr Colours kColours[] = {
+        {"#c62828", "#8e1c1c", "#ffffff"}, // power and modes: red
+        {"#1e63b5", "#154783", "#ffffff"}, // channel and volume: blue
+        {"#e6e6e6", "#b4b4b4", "#1a1a1a"}, // digits: white
+        {"#4b525c", "#33383f", "#f0f0f0"}, // the rest: grey
+    };
+    const Colours& colours = kColours[static_cast<int>(group)];
+    return QStringLiteral("QPushButton { background: %1; color: %3; border: 1px solid #101214; border-radius: 11px;"
+                          " padding: 4px 6px; font-weight: bold; }"
+                          "QPushButton:pressed { background: %2; }"
+                          "QPushButton:disabled { color: #d0a0a0; }")
+        .arg(QLatin1String(colours.face), QLatin1String(colours.pressed), QLatin1String(colours.text));
+}
 
 } // namespace
 
@@ -29,16 +68,26 @@ RemoteWindow::RemoteWindow(RemoteCard& card, QWidget* parent) : QWidget(parent),
     setAttribute(Qt::WA_QuitOnClose);
     setFocusPolicy(Qt::NoFocus);
 
+    const std::vector<KeyPlacement> placements = remoteLayout();
+    const auto firstRowOfBlock = [&](int block) {
+        int first = std::numeric_limits<int>::max();
+        for (const KeyPlacement& place : placements) {
+            first = place.block == block ? std::min(first, place.row) : first;
+        }
+        return first;
+    };
+    std::set<int> gapRows;
     auto* keys = new QGridLayout;
-    keys->setHorizontalSpacing(6);
+    keys->setHorizontalSpacing(8);
     keys->setVerticalSpacing(8);
-    for (const KeyPlacement& place : remoteLayout()) {
+    for (const KeyPlacement& place : placements) {
         const QString name = QString::fromLatin1(remote::KeyNameTable[place.key]);
         auto* button = new QPushButton(name, this);
         button->setObjectName(name);
         button->setFocusPolicy(Qt::NoFocus);
         button->setAutoDefault(false);
-        button->setMinimumSize(button->fontMetrics().horizontalAdvance(QStringLiteral("ChannelDown")) + 16, 30);
+        button->setStyleSheet(keyStyle(place.group));
+        button->setMinimumSize(button->fontMetrics().horizontalAdvance(QStringLiteral("ChannelDown")) + 20, 30);
         if (const std::optional<std::uint8_t> code = receiverCode(place.key)) {
             const QString hex = QString::number(*code, 16).toUpper().rightJustified(2, QLatin1Char('0'));
             button->setToolTip(tr("%1: the receiver reports 0x%2").arg(name, hex));
@@ -52,20 +101,33 @@ RemoteWindow::RemoteWindow(RemoteCard& card, QWidget* parent) : QWidget(parent),
             button->setEnabled(false);
             button->setToolTip(tr("%1 sends nothing: the card's receiver never reports this key").arg(name));
         }
-        keys->addWidget(button, place.row, place.column);
+        // Every block after the first starts below a gap row of its own, which stays empty.
+        keys->addWidget(button, place.row + place.block, place.column);
+        if (place.block > 0) {
+            gapRows.insert(firstRowOfBlock(place.block) + place.block - 1);
+        }
+    }
+    for (const int gap : gapRows) {
+        keys->setRowMinimumHeight(gap, kBlockGap);
     }
 
+    // The display at the bottom of the remote: light text on a dark screen.
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
-    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(QString::fromLatin1(kWidestStatus)));
+    m_status->setStyleSheet(QStringLiteral("QLabel { background: #0e1a12; color: #8ef0a8; border: 1px solid #050806;"
+                                           " border-radius: 6px; padding: 5px 8px; }"));
+    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(QString::fromLatin1(kWidestStatus)) + 18);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kBodyMargin + kBodyPadding, kBodyMargin + kBodyPadding, kBodyMargin + kBodyPadding,
+                               kBodyMargin + kBodyPadding);
     layout->addLayout(keys);
-    layout->addSpacing(6);
+    layout->addSpacing(kBlockGap);
     layout->addWidget(m_status);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(&m_refresh, &QTimer::timeout, this, &RemoteWindow::refreshStatus);
+    connect(&m_refresh, &QTimer::timeout, this, &RemoteWindow::keepAboveFullScreen);
     m_refresh.start(kRefreshMs);
     refreshStatus();
 }
@@ -77,6 +139,31 @@ void RemoteWindow::refreshStatus()
         m_statusText = text;
         showStatus();
     }
+}
+
+void RemoteWindow::keepAboveFullScreen()
+{
+    // Raising is a request to the window manager (a restack, not an activation): the focus
+    // stays with the full-screen program, which goes on receiving the keys.
+    if (coveredByFullScreenWindow(*this)) {
+        raise();
+    }
+}
+
+void RemoteWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF body = QRectF(rect()).adjusted(kBodyMargin, kBodyMargin, -kBodyMargin, -kBodyMargin);
+    QLinearGradient shade(body.topLeft(), body.topRight());
+    shade.setColorAt(0, QColor(0x3a, 0x3e, 0x45));
+    shade.setColorAt(0.5, QColor(0x2a, 0x2d, 0x33));
+    shade.setColorAt(1, QColor(0x1c, 0x1e, 0x22));
+    QPainterPath outline;
+    outline.addRoundedRect(body, kBodyRadius, kBodyRadius);
+    painter.fillPath(outline, shade);
+    painter.setPen(QPen(QColor(0x0c, 0x0d, 0x0f), 2));
+    painter.drawPath(outline);
 }
 
 void RemoteWindow::resizeEvent(QResizeEvent* event)
