@@ -20,7 +20,7 @@
 #include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
 #include "remote/ui/RemoteDialog.h"
-#include "ui/DialogUnits.h"
+#include "ui/DialogLayout.h"
 
 QT_BEGIN_NAMESPACE
 // Readable failure messages for Qt texts.
@@ -93,7 +93,8 @@ struct DialogRig : test::RemoteFakes
 TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
 {
     DialogRig rig;
-    const velora::ui::DialogUnits units(rig.dialog->font());
+    // The dialog units of the dialog's font, widened as much as its texts need.
+    const velora::ui::DialogUnits units = velora::ui::DialogLayout::unitsOf(*rig.dialog);
     EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(164)));
     EXPECT_EQ(rig.dialog->windowTitle(), "KavoRemote");
     EXPECT_EQ(rig.button("Hide")->geometry(), units.rect(87, 142, 50, 14));
