@@ -88,6 +88,8 @@ TEST(DialogFit, KavoRemoteOptionsWindow)
         EXPECT_LT(units.widening(), 1.25) << where;
         EXPECT_EQ(dialog.size(), QSize(units.x(256), units.y(164))) << where;
         EXPECT_EQ(lines(test::layoutProblems(dialog)), "") << where;
+        // The scale factor is in force: the window draws at that many device pixels.
+        EXPECT_DOUBLE_EQ(dialog.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble()) << where;
     });
 }
 
