@@ -51,6 +51,34 @@ Manche Bildschirmauflösungen sind auf Ihrem Monitor eventuell nicht verfügbar!
 
 Verwenden Sie diese Option mit Vorsicht: Falsche Auflösungen können sogar Ihre Hardware beschädigen.</translation>
     </message>
+    <message>
+        <source>tuner idle</source>
+        <translation>Tuner nicht abgestimmt</translation>
+    </message>
+    <message>
+        <source>locked</source>
+        <translation>Signal erkannt</translation>
+    </message>
+    <message>
+        <source>no signal</source>
+        <translation>kein Signal</translation>
+    </message>
+    <message>
+        <source>no key yet</source>
+        <translation>noch keine Taste</translation>
+    </message>
+    <message>
+        <source>last key %1 (not a key)</source>
+        <translation>letzte Taste %1 (keine Taste der Fernbedienung)</translation>
+    </message>
+    <message>
+        <source>last key %1</source>
+        <translation>letzte Taste %1</translation>
+    </message>
+    <message>
+        <source>no card: cannot use %1</source>
+        <translation>keine Karte: %1 nicht nutzbar</translation>
+    </message>
 </context>
 <context>
     <name>velora::config::CAboutBox</name>

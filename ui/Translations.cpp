@@ -14,8 +14,9 @@
 namespace velora::ui {
 namespace {
 
-// The messages of the daemon's and the settings tool's core, as they make them; %1 and %2
-// stand for the values they fill in.
+// The messages of the core of the daemon, the settings tool and the virtual remote, as they
+// make them; %1 and %2 stand for the values they fill in. The first pattern that matches the
+// whole text is taken.
 constexpr const char* kCoreContext = "CoreText";
 constexpr std::array kCorePatterns{
     QT_TRANSLATE_NOOP("CoreText", "BT848 not found! Check DLLs"),
@@ -28,6 +29,14 @@ constexpr std::array kCorePatterns{
     QT_TRANSLATE_NOOP("CoreText", "The settings could not be saved to '%1'."),
     QT_TRANSLATE_NOOP("CoreText", "KavoRemote cannot send keys or move the pointer on this desktop: it needs an "
                                   "X11 session with the XTEST extension."),
+    // The parts of the virtual card's status line.
+    QT_TRANSLATE_NOOP("CoreText", "tuner idle"),
+    QT_TRANSLATE_NOOP("CoreText", "locked"),
+    QT_TRANSLATE_NOOP("CoreText", "no signal"),
+    QT_TRANSLATE_NOOP("CoreText", "no key yet"),
+    QT_TRANSLATE_NOOP("CoreText", "last key %1 (not a key)"),
+    QT_TRANSLATE_NOOP("CoreText", "last key %1"),
+    QT_TRANSLATE_NOOP("CoreText", "no card: cannot use %1"),
     QT_TRANSLATE_NOOP("CoreText",
                       "WARNING!\n\nSome screen resolutions may not be available on your monitor!\n\nUse this option "
                       "with caution as improper resolution settings can even damage your hardware."),

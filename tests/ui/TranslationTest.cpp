@@ -118,6 +118,10 @@ TEST_F(Translations, CoreMessagesKeepTheirValues)
                        : "Please enter an integer between 1 and 100.");
     EXPECT_EQ(ui::coreText("Are you sure you want to quit ?"),
               german() ? "Wollen Sie das Programm wirklich beenden?" : "Are you sure you want to quit ?");
+    // The first pattern that matches the whole text wins.
+    EXPECT_EQ(ui::coreText("last key 0x07 (not a key)"),
+              german() ? "letzte Taste 0x07 (keine Taste der Fernbedienung)" : "last key 0x07 (not a key)");
+    EXPECT_EQ(ui::coreText("last key 0x98 Down"), german() ? "letzte Taste 0x98 Down" : "last key 0x98 Down");
     // A text the list does not know is shown as it is.
     EXPECT_EQ(ui::coreText("Something else: 'x'."), "Something else: 'x'.");
 }
