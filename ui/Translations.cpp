@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace velora::ui {
 namespace {
@@ -98,10 +99,17 @@ bool installTranslations(const QString& folder)
 
 QString coreText(std::string_view text)
 {
+    static const std::vector<QRegularExpression> matchers = [] {
+        std::vector<QRegularExpression> all;
+        for (const char* pattern : kCorePatterns) {
+            all.push_back(matcher(QString::fromLatin1(pattern)));
+        }
+        return all;
+    }();
     const QString english = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-    for (const char* pattern : kCorePatterns) {
-        const QString source = QString::fromLatin1(pattern);
-        const QRegularExpressionMatch match = matcher(source).match(english);
+    for (std::size_t i = 0; i < kCorePatterns.size(); ++i) {
+        const char* pattern = kCorePatterns[i];
+        const QRegularExpressionMatch match = matchers[i].match(english);
         if (!match.hasMatch()) {
             continue;
         }
