@@ -7,10 +7,10 @@
 #include <QLocale>
 
 #include <functional>
-#include <map>
 
 #include "config/ui/CAboutBox.h"
 #include "config/ui/CSettingsDlg.h"
+#include "fakes/FakeSystemLists.h"
 #include "fakes/MemoryProfile.h"
 #include "fakes/RemoteFakes.h"
 #include "remote/ui/RemoteDialog.h"
@@ -20,26 +20,6 @@
 
 namespace velora {
 namespace {
-
-struct FakeLists final : config::DataFolderSource,
-                         config::CaptureDriverSource,
-                         config::FontSource,
-                         config::DisplayModeSource
-{
-    std::map<std::string, std::vector<std::string>, std::less<>> folders{
-        {"cards", {"Generic.crd", "Tuner_MUX0_Sound_GPIO8-11.crd"}},
-        {"tuners", {"PHILIPS_FM1216ME_MK3.tun", "TEMIC_PAL_BG.tun"}},
-        {"Languages", {"Deutsch.lng", "English.lng"}}};
-    std::vector<std::string> fileNames(std::string_view folder) override
-    {
-        const auto found = folders.find(folder);
-        return found == folders.end() ? std::vector<std::string>{} : found->second;
-    }
-    std::optional<std::string> description(int) override { return std::nullopt; }
-    std::vector<std::string> faces() override { return {"DejaVu Sans", "Liberation Sans"}; }
-    std::vector<config::DisplayMode> modes() override { return {{1024, 768, 32}, {1920, 1080, 32}}; }
-    config::SystemLists lists() { return {*this, *this, *this, *this}; }
-};
 
 // Runs check with the application's font at points (0: the desktop's own) and its texts in
 // the language of locale, and puts everything back afterwards.
@@ -96,7 +76,7 @@ TEST(DialogFit, KavoRemoteOptionsWindow)
 TEST(DialogFit, VeloraConfigWithEmptyListsAndItsAboutBox)
 {
     inEachFontAndLanguage([](const std::string& where) {
-        FakeLists lists;
+        test::FakeSystemLists lists;
         test::MemoryProfile profile;
         config::CSettingsDlg dialog(profile, "/suite/velora.ini", lists.lists());
         const ui::DialogUnits units = ui::DialogLayout::unitsOf(dialog);
@@ -106,23 +86,6 @@ TEST(DialogFit, VeloraConfigWithEmptyListsAndItsAboutBox)
         config::CAboutBox about{QIcon()};
         EXPECT_EQ(lines(test::layoutProblems(about)), "") << where;
     });
-}
-
-TEST(DialogFit, WindowsGrowWithTheDesktopFont)
-{
-    test::RemoteFakes fakes;
-    test::MemoryProfile profile;
-    const QFont desktop = QApplication::font();
-    QFont large = desktop;
-    large.setPointSize(desktop.pointSize() * 2);
-    QApplication::setFont(large);
-    remote::ui::RemoteDialog big(remote::DaemonServices{fakes.services(), fakes.loader, profile}, "/suite/velora.ini");
-    QApplication::setFont(desktop);
-    remote::ui::RemoteDialog normal(remote::DaemonServices{fakes.services(), fakes.loader, profile},
-                                    "/suite/velora.ini");
-    // Twice the points: about twice the window, not the same pixels in a larger font.
-    EXPECT_GT(big.width(), normal.width() * 17 / 10);
-    EXPECT_GT(big.height(), normal.height() * 17 / 10);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 
 #include "config/ui/CSettingsDlg.h"
+#include "fakes/FakeSystemLists.h"
 #include "fakes/MemoryProfile.h"
 #include "fakes/RemoteFakes.h"
 #include "remote/ui/RemoteDialog.h"
@@ -86,18 +87,9 @@ TEST_F(Translations, KavoRemoteMenuOptionsWindowAndIcon)
 
 TEST_F(Translations, VeloraConfigButtonsAndCaption)
 {
-    struct NoLists final : config::DataFolderSource,
-                           config::CaptureDriverSource,
-                           config::FontSource,
-                           config::DisplayModeSource
-    {
-        std::vector<std::string> fileNames(std::string_view) override { return {}; }
-        std::optional<std::string> description(int) override { return std::nullopt; }
-        std::vector<std::string> faces() override { return {}; }
-        std::vector<config::DisplayMode> modes() override { return {}; }
-    } lists;
+    test::FakeSystemLists lists;
     test::MemoryProfile profile;
-    config::CSettingsDlg dialog(profile, "/suite/velora.ini", {lists, lists, lists, lists});
+    config::CSettingsDlg dialog(profile, "/suite/velora.ini", lists.lists());
     const QStringList okCancel = german() ? QStringList{"OK", "Abbrechen"} : QStringList{"OK", "Cancel"};
     EXPECT_EQ(buttons(dialog), okCancel);
     EXPECT_EQ(dialog.windowTitle(), german() ? "Velora-Konfiguration" : "Velora Configuration");
