@@ -129,7 +129,9 @@ void SettingsForm::fill()
             // The font faces are asked for only once the stored font is known.
             fillFonts();
         }
-        list(key.list).selectPrefix(m_storedTexts[i]);
+        if (!list(key.list).selectPrefix(m_storedTexts[i]) && i == kFontKey) {
+            selectSubstitutedFont(m_storedTexts[i]);
+        }
     }
     for (const IntSetting& setting : kIntKeys) {
         int& value = m_values[index(setting.id)];
@@ -151,6 +153,21 @@ void SettingsForm::fillFonts()
         if (fonts.findExact(face) < 0) {
             fonts.addSorted(std::move(face));
         }
+    }
+}
+
+// A stored font that is no installed face but that the system draws with one (Arial with
+// Liberation Sans) is a working choice: it is listed and selected under its own name, so that
+// OK writes it back as it was.
+void SettingsForm::selectSubstitutedFont(const std::string& stored)
+{
+    ChoiceList& fonts = list(ListId::Font);
+    if (stored.empty()) {
+        return;
+    }
+    const std::optional<std::string> face = m_sources.fonts.substitute(stored);
+    if (face && fonts.findExact(*face) >= 0) {
+        fonts.select(fonts.addSorted(stored));
     }
 }
 

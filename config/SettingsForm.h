@@ -57,8 +57,9 @@ public:
     // Fills every list and control from the data folders, the system and velora.ini, in the
     // order the dialog opens: data folders, capture drivers, the stored text keys (each
     // selecting the first line that begins with it), font faces and font, driver position,
-    // check box, radio groups, resolution list. Selections made here are the program's own:
-    // they never count as a change by the user.
+    // check box, radio groups, resolution list. A stored font that no face begins with but
+    // that the system draws with an installed face is added to the font list and selected. Selections made here are the
+    // program's own: they never count as a change by the user.
     void fill();
 
     ChoiceList& list(ListId id) { return m_lists[static_cast<std::size_t>(id)]; }
@@ -86,6 +87,7 @@ public:
 private:
     void fillDataList(ListId id, std::string_view folder, std::string_view extension);
     void fillFonts();
+    void selectSubstitutedFont(const std::string& stored);
     void fillResolutions();
     void takeResolution();
     static std::size_t index(IntKey key) { return static_cast<std::size_t>(key); }

@@ -61,6 +61,15 @@ public:
     // One face name per report; a face may be reported more than once (once per character
     // set it supports), and the dialog lists it once.
     virtual std::vector<std::string> faces() = 0;
+
+    // The installed face the system's font matching draws for a name that is not a face of
+    // its own (a metric alias such as Arial for Liberation Sans), or nothing when it draws
+    // none in particular for it (only its general fallback).
+    virtual std::optional<std::string> substitute(std::string_view name)
+    {
+        static_cast<void>(name);
+        return std::nullopt;
+    }
 };
 
 struct DisplayMode

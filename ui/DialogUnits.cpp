@@ -1,6 +1,11 @@
 #include "ui/DialogUnits.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cmath>
 
 namespace velora::ui {
 namespace {
@@ -33,7 +38,17 @@ DialogUnits::DialogUnits(const QFont& font)
 
 int DialogUnits::x(int units) const
 {
+    if (m_widening > 1.0) {
+        return static_cast<int>(std::lround(units * m_baseX * m_widening / 4.0));
+    }
     return mulDiv(units, m_baseX, 4);
+}
+
+DialogUnits DialogUnits::widened(double factor) const
+{
+    DialogUnits units = *this;
+    units.m_widening = std::max(1.0, factor);
+    return units;
 }
 
 int DialogUnits::y(int units) const
@@ -48,10 +63,10 @@ QRect DialogUnits::rect(int left, int top, int width, int height) const
 
 QFont dialogFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+        return QGuiApplication::font();
+    }
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
 }
 
 } // namespace velora::ui

@@ -21,13 +21,21 @@ public:
     int baseX() const { return m_baseX; }
     int baseY() const { return m_baseY; }
 
+    // The same units with the horizontal one widened by factor (at least 1): for a font
+    // whose texts run wider, compared with its average letter, than the template allows for.
+    DialogUnits widened(double factor) const;
+    double widening() const { return m_widening; }
+
 private:
     int m_baseX;
     int m_baseY;
+    double m_widening = 1.0;
 };
 
-// The font of the suite's dialog templates, "MS Sans Serif" at 8 points, as fontconfig
-// matches it on this desktop.
+// The font the suite's dialogs are drawn in and their units measured with: the desktop's own
+// font for dialogs, as Qt takes it from the desktop (its platform theme's general font, the
+// application's font once there is one). The templates keep their geometry in dialog units,
+// so that a larger desktop font gives proportionally larger windows.
 QFont dialogFont();
 
 } // namespace velora::ui

@@ -2,6 +2,7 @@
 
 #include "VeloraVersion.h"
 #include "platform/ErrorLog.h"
+#include "ui/Translations.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -187,6 +188,7 @@ void StartGuard::started()
         QCoreApplication::setApplicationName(QString::fromLatin1(m_info.windowClass));
         QCoreApplication::setApplicationVersion(QString::fromLatin1(kSuiteVersion));
         QGuiApplication::setDesktopFileName(QString::fromLatin1(m_info.desktopFile));
+        installTranslations();
     }
 }
 

@@ -47,8 +47,9 @@ public:
     StartGuard(const StartGuard&) = delete;
     StartGuard& operator=(const StartGuard&) = delete;
 
-    // The application exists: sets its name, version and desktop entry name, and hands
-    // Qt's messages back to the handler that was there before.
+    // The application exists: sets its name, version and desktop entry name, installs the
+    // translations for the user's language, and hands Qt's messages back to the handler
+    // that was there before.
     void started();
 
 private:

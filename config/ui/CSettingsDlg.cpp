@@ -5,6 +5,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/UserFolders.h"
 #include "ui/DialogLayout.h"
+#include "ui/Translations.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -54,51 +55,50 @@ CSettingsDlg::~CSettingsDlg() = default;
 
 void CSettingsDlg::createControls()
 {
-    setWindowTitle(QStringLiteral("Velora Configuration"));
+    setWindowTitle(tr("Velora Configuration"));
     ui::DialogLayout layout(*this, 396, 192);
 
     // The controls in the template's order; the Tab order follows below.
-    auto* ok = layout.add(named(new QPushButton(QStringLiteral("OK"), this), "ok"), 281, 171, 50, 14);
-    auto* cancel = layout.add(named(new QPushButton(QStringLiteral("Cancel"), this), "cancel"), 339, 171, 50, 14);
-    layout.addLabel("Capture driver:", 14, 21, 47, 8);
+    auto* ok = layout.add(named(new QPushButton(tr("OK"), this), "ok"), 281, 171, 50, 14);
+    auto* cancel = layout.add(named(new QPushButton(tr("Cancel"), this), "cancel"), 339, 171, 50, 14);
+    layout.addLabel(tr("Capture driver:"), 14, 21, 47, 8);
     m_driverList = dropDownList(this, "driverList");
     layout.placeList(*m_driverList, 75, 16, 119, 69);
     m_cardList = dropDownList(this, "cardList");
     layout.placeList(*m_cardList, 75, 35, 119, 82);
     m_tunerList = dropDownList(this, "tunerList");
     layout.placeList(*m_tunerList, 75, 53, 119, 87);
-    layout.addGroup("Hardware", 7, 8, 193, 62);
-    layout.addLabel("Card model:", 14, 37, 38, 8);
-    layout.addLabel("Tuner module:", 14, 54, 46, 8);
-    layout.addGroup("Display mode", 207, 8, 182, 62);
-    m_highResolution = layout.add(
-        named(new QRadioButton(QStringLiteral("High Resolution (576 lines - interlaced)"), this), "highResolution"),
-        215, 20, 166, 10);
-    m_lowResolution = layout.add(
-        named(new QRadioButton(QStringLiteral("Low Resolution (288 lines - non-interlaced)"), this), "lowResolution"),
-        215, 31, 160, 10);
-    auto* overlay = layout.add(
-        named(new QCheckBox(QStringLiteral("Use hardware video overlay"), this), "hardwareOverlay"), 215, 53, 166, 10);
+    layout.addGroup(tr("Hardware"), 7, 8, 193, 62);
+    layout.addLabel(tr("Card model:"), 14, 37, 38, 8);
+    layout.addLabel(tr("Tuner module:"), 14, 54, 46, 8);
+    layout.addGroup(tr("Display mode"), 207, 8, 182, 62);
+    m_highResolution =
+        layout.add(named(new QRadioButton(tr("High Resolution (576 lines - interlaced)"), this), "highResolution"), 215,
+                   20, 166, 10);
+    m_lowResolution =
+        layout.add(named(new QRadioButton(tr("Low Resolution (288 lines - non-interlaced)"), this), "lowResolution"),
+                   215, 31, 160, 10);
+    auto* overlay =
+        layout.add(named(new QCheckBox(tr("Use hardware video overlay"), this), "hardwareOverlay"), 215, 53, 166, 10);
     overlay->setEnabled(false);
-    layout.addGroup("Interface", 7, 70, 193, 115);
-    m_twoDigitsBox = layout.add(
-        named(new QCheckBox(QStringLiteral("Force two-digit channel numbers"), this), "twoDigits"), 14, 138, 180, 10);
-    m_masterVolume =
-        layout.add(named(new QRadioButton(QStringLiteral("Adjust Master Volume by default"), this), "masterVolume"), 14,
-                   169, 180, 10);
-    m_tvVolume = layout.add(named(new QRadioButton(QStringLiteral("Adjust TV Volume by default"), this), "tvVolume"),
-                            14, 158, 180, 10);
-    layout.addGroup("TV Standard", 207, 70, 182, 30);
-    layout.addLabel("Channel table:", 215, 82, 47, 8);
+    layout.addGroup(tr("Interface"), 7, 70, 193, 115);
+    m_twoDigitsBox =
+        layout.add(named(new QCheckBox(tr("Force two-digit channel numbers"), this), "twoDigits"), 14, 138, 180, 10);
+    m_masterVolume = layout.add(named(new QRadioButton(tr("Adjust Master Volume by default"), this), "masterVolume"),
+                                14, 169, 180, 10);
+    m_tvVolume =
+        layout.add(named(new QRadioButton(tr("Adjust TV Volume by default"), this), "tvVolume"), 14, 158, 180, 10);
+    layout.addGroup(tr("TV Standard"), 207, 70, 182, 30);
+    layout.addLabel(tr("Channel table:"), 215, 82, 47, 8);
     m_channelTableList = dropDownList(this, "channelTableList");
     layout.placeList(*m_channelTableList, 265, 79, 116, 57);
     m_resolutionList = dropDownList(this, "resolutionList");
     layout.placeList(*m_resolutionList, 75, 99, 119, 105);
-    layout.addLabel("Resolution:", 14, 102, 36, 8);
+    layout.addLabel(tr("Resolution:"), 14, 102, 36, 8);
     m_languageList = dropDownList(this, "languageList");
     layout.placeList(*m_languageList, 75, 81, 119, 62);
-    layout.addLabel("Language:", 14, 85, 35, 8);
-    layout.addLabel("Font:", 14, 120, 17, 8);
+    layout.addLabel(tr("Language:"), 14, 85, 35, 8);
+    layout.addLabel(tr("Font:"), 14, 120, 17, 8);
     m_fontList = dropDownList(this, "fontList");
     layout.placeList(*m_fontList, 75, 117, 119, 84);
 
@@ -132,7 +132,7 @@ void CSettingsDlg::createControls()
 
     // The window menu of an X11 window belongs to the window manager; the About item lives
     // in the dialog's own context menu instead.
-    auto* about = new QAction(QStringLiteral("&About VeloraConfig..."), this);
+    auto* about = new QAction(tr("&About VeloraConfig..."), this);
     connect(about, &QAction::triggered, this, &CSettingsDlg::showAboutBox);
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -167,10 +167,17 @@ void CSettingsDlg::OnInitDialog()
         QStringList lines;
         lines.reserve(choices.size());
         for (const std::string& line : choices.lines()) {
-            lines.append(QString::fromStdString(line));
+            // The resolution list's first line is the dialog's own text; the others are
+            // names and sizes, shown as they are.
+            lines.append(id == ListId::Resolution ? ui::coreText(line) : QString::fromStdString(line));
         }
         combo->addItems(lines);
         combo->setCurrentIndex(choices.selection());
+        // An empty list says why, greyed, in place of a line: nothing is added to the list
+        // and nothing of it reaches velora.ini.
+        if (lines.isEmpty()) {
+            combo->setPlaceholderText(emptyListText(id));
+        }
     }
     for (const BoundFlag& bound : boundFlags()) {
         const bool set = m_form.flag(bound.key);
@@ -183,6 +190,27 @@ void CSettingsDlg::OnInitDialog()
     connect(m_resolutionList, &QComboBox::currentIndexChanged, this, &CSettingsDlg::onResolutionChanged);
 }
 
+QString CSettingsDlg::emptyListText(ListId id)
+{
+    switch (id) {
+    case ListId::Driver:
+        return tr("No capture device found");
+    case ListId::ChannelTable:
+        return tr("No channel tables");
+    case ListId::Card:
+        return tr("No card descriptions");
+    case ListId::Tuner:
+        return tr("No tuner descriptions");
+    case ListId::Language:
+        return tr("No languages");
+    case ListId::Font:
+        return tr("No fonts");
+    case ListId::Resolution:
+        break;
+    }
+    return {};
+}
+
 void CSettingsDlg::onResolutionChanged()
 {
     if (!m_form.resolutionChangedByUser()) {
@@ -191,8 +219,8 @@ void CSettingsDlg::onResolutionChanged()
     // The box is modal for the whole program but has no owner window: a window manager may
     // then keep it with the program's other windows, while one that treats a box owned by
     // a dialog as a dialog of a dialog (matchbox) would fight the box over the focus.
-    QMessageBox warning(QMessageBox::Warning, QCoreApplication::applicationName(),
-                        QString::fromLatin1(kResolutionWarning), QMessageBox::Ok);
+    QMessageBox warning(QMessageBox::Warning, QCoreApplication::applicationName(), ui::coreText(kResolutionWarning),
+                        QMessageBox::Ok);
     warning.exec();
 }
 
@@ -225,7 +253,7 @@ void CSettingsDlg::OnOK()
         }
         const std::string text = "The settings could not be saved to '" + path + "'.";
         platform::systemErrorLog().report(text);
-        QMessageBox failure(QMessageBox::Warning, QCoreApplication::applicationName(), QString::fromStdString(text),
+        QMessageBox failure(QMessageBox::Warning, QCoreApplication::applicationName(), ui::coreText(text),
                             QMessageBox::Ok);
         failure.exec();
         return;

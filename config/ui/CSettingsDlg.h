@@ -53,6 +53,8 @@ private:
     void OnInitDialog();
     void OnOK();
     void onResolutionChanged();
+    // What an empty list shows in place of a line.
+    static QString emptyListText(ListId id);
     void showAboutBox();
 
     SettingsForm m_form;

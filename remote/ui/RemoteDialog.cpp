@@ -19,6 +19,7 @@
 #include "platform/ErrorLog.h"
 #include "remote/ui/UpDownControl.h"
 #include "ui/DialogLayout.h"
+#include "ui/Translations.h"
 
 // Resources of a static library must be registered by hand.
 static void initialiseResources()
@@ -69,7 +70,7 @@ void RemoteDialog::buildControls()
     // The texts fit their template boxes as they are.
     // The template, 256 by 164 units, and below it the group of the key source.
     velora::ui::DialogLayout layout(*this, 256, 214, velora::ui::DialogLayout::Sizing::Template);
-    auto group = [&](const char* title, int x, int y, int w, int h) {
+    auto group = [&](const QString& title, int x, int y, int w, int h) {
         // The title sits on the frame's top line, as in the dialog template.
         layout.addGroup(title, x, y, w, h)
             ->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
@@ -79,8 +80,8 @@ void RemoteDialog::buildControls()
     };
     // A push button with the focus takes Enter; Hide, the dialog's default, takes it while
     // the focus is on anything else.
-    auto button = [&](const char* text, int x, int y, int w, int h) {
-        auto* widget = new QPushButton(QString::fromLatin1(text), this);
+    auto button = [&](const QString& text, int x, int y, int w, int h) {
+        auto* widget = new QPushButton(text, this);
         widget->setAutoDefault(true);
         return layout.add(widget, x, y, w, h);
     };
@@ -91,45 +92,44 @@ void RemoteDialog::buildControls()
     };
 
     // In the order of the dialog template, which is also the tab order.
-    m_hide = button("Hide", 87, 142, 50, 14);
+    m_hide = button(tr("Hide"), 87, 142, 50, 14);
     m_hide->setDefault(true);
-    group("Options", 7, 7, 242, 49);
-    m_autoInit = layout.add(new QCheckBox(QStringLiteral("Auto-reinitialization every"), this), 14, 18, 96, 10);
+    group(tr("Options"), 7, 7, 242, 49);
+    m_autoInit = layout.add(new QCheckBox(tr("Auto-reinitialization every"), this), 14, 18, 96, 10);
     m_timeout = edit("edit1005", 113, 16, 28, 14);
     m_timeoutSpin = layout.add(new UpDownControl(m_timeout, this), 143, 16, 11, 14);
-    layout.addLabel("seconds.", 157, 19, 30, 8);
-    m_reinitNow = button("Re-init now!", 193, 17, 50, 14);
+    layout.addLabel(tr("seconds."), 157, 19, 30, 8);
+    m_reinitNow = button(tr("Re-init now!"), 193, 17, 50, 14);
     m_hotKey = new QComboBox(this);
-    m_hotKey->addItems(
-        {QStringLiteral("(None)"), QStringLiteral("Ctrl-F10"), QStringLiteral("Ctrl-F11"), QStringLiteral("Ctrl-F12")});
+    m_hotKey->addItems({tr("(None)"), tr("Ctrl-F10"), tr("Ctrl-F11"), tr("Ctrl-F12")});
     // The template's height is the dropped list's; the closed box is one edit high.
     layout.add(m_hotKey, 90, 34, 66, 14);
-    layout.addLabel("Reinitialization hot-key:", 13, 36, 73, 8);
-    group("Keyboard emulation", 7, 62, 242, 41);
-    layout.addLabel("Load macros from file:", 13, 74, 70, 8);
+    layout.addLabel(tr("Reinitialization hot-key:"), 13, 36, 73, 8);
+    group(tr("Keyboard emulation"), 7, 62, 242, 41);
+    layout.addLabel(tr("Load macros from file:"), 13, 74, 70, 8);
     m_macroPath = edit("edit1009", 13, 84, 182, 14);
-    m_browse = button("Browse...", 200, 87, 43, 14);
-    m_reload = button("Reload", 199, 71, 44, 14);
-    m_save = button("Save options...", 142, 142, 58, 14);
-    group("Mouse emulation", 7, 106, 242, 30);
-    m_exit = button("&Exit", 205, 142, 44, 14);
+    m_browse = button(tr("Browse..."), 200, 87, 43, 14);
+    m_reload = button(tr("Reload"), 199, 71, 44, 14);
+    m_save = button(tr("Save options..."), 142, 142, 58, 14);
+    group(tr("Mouse emulation"), 7, 106, 242, 30);
+    m_exit = button(tr("&Exit"), 205, 142, 44, 14);
     m_speed = edit("edit1013", 120, 115, 29, 14);
     m_speedSpin = layout.add(new UpDownControl(m_speed, this), 151, 115, 11, 14);
     m_speedSpin->setWrapping(true);
-    layout.addLabel("Movement speed (pixels/click)", 14, 118, 97, 8);
+    layout.addLabel(tr("Movement speed (pixels/click)"), 14, 118, 97, 8);
 
     // Where the keys come from; the template above stays as it is.
-    group("Key source", 7, 162, 242, 46);
-    layout.addLabel("Keys from:", 14, 175, 40, 8);
+    group(tr("Key source"), 7, 162, 242, 46);
+    layout.addLabel(tr("Keys from:"), 14, 175, 40, 8);
     m_keySource = new QComboBox(this);
-    m_keySource->addItems({QStringLiteral("Card"), QStringLiteral("LIRC"), QStringLiteral("Input device")});
+    m_keySource->addItems({tr("Card"), tr("LIRC"), tr("Input device")});
     layout.add(m_keySource, 56, 173, 80, 14);
-    m_repeatKeys = layout.add(new QCheckBox(QStringLiteral("Repeat held keys"), this), 146, 175, 96, 10);
-    layout.addLabel("LIRC socket:", 14, 192, 42, 8);
+    m_repeatKeys = layout.add(new QCheckBox(tr("Repeat held keys"), this), 146, 175, 96, 10);
+    layout.addLabel(tr("LIRC socket:"), 14, 192, 42, 8);
     m_lircSocket = edit("lircSocket", 56, 190, 80, 14);
-    layout.addLabel("Input device:", 140, 192, 44, 8);
+    layout.addLabel(tr("Input device:"), 140, 192, 44, 8);
     m_inputDevice = edit("inputDevice", 184, 190, 59, 14);
-    m_inputDevice->setPlaceholderText(QStringLiteral("(first receiver)"));
+    m_inputDevice->setPlaceholderText(tr("(first receiver)"));
 
     QWidget* order[] = {m_hide, m_autoInit, m_timeout, m_reinitNow, m_hotKey,     m_macroPath,  m_browse,     m_reload,
                         m_save, m_exit,     m_speed,   m_keySource, m_repeatKeys, m_lircSocket, m_inputDevice};
@@ -150,18 +150,17 @@ void RemoteDialog::buildControls()
 void RemoteDialog::buildMenuAndIcon()
 {
     m_menu = new QMenu(this);
-    m_menu->addAction(QStringLiteral("Reload key &tables..."), this, &RemoteDialog::reloadKeyTablesCommand);
-    m_menu->addAction(QStringLiteral("&Reinitialize"), this, [this] { m_daemon->RequestReinit(); });
-    m_menu->addAction(QStringLiteral("Reload drivers..."), this, &RemoteDialog::reloadDriversCommand);
-    m_menu->addAction(QStringLiteral("&Options"), this, &RemoteDialog::showOptionsCommand);
+    m_menu->addAction(tr("Reload key &tables..."), this, &RemoteDialog::reloadKeyTablesCommand);
+    m_menu->addAction(tr("&Reinitialize"), this, [this] { m_daemon->RequestReinit(); });
+    m_menu->addAction(tr("Reload drivers..."), this, &RemoteDialog::reloadDriversCommand);
+    m_menu->addAction(tr("&Options"), this, &RemoteDialog::showOptionsCommand);
     m_menu->addSeparator();
-    m_keyboardAction =
-        m_menu->addAction(QStringLiteral("&Keyboard mode"), this, [this] { m_daemon->keyboardModeCommand(); });
-    m_mouseAction = m_menu->addAction(QStringLiteral("M&ouse mode"), this, [this] { m_daemon->mouseModeCommand(); });
+    m_keyboardAction = m_menu->addAction(tr("&Keyboard mode"), this, [this] { m_daemon->keyboardModeCommand(); });
+    m_mouseAction = m_menu->addAction(tr("M&ouse mode"), this, [this] { m_daemon->mouseModeCommand(); });
     m_keyboardAction->setCheckable(true);
     m_mouseAction->setCheckable(true);
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("&Exit"), this, &RemoteDialog::exitCommand);
+    m_menu->addAction(tr("&Exit"), this, &RemoteDialog::exitCommand);
     // The check marks show the mode at the moment the menu opens.
     connect(m_menu, &QMenu::aboutToShow, this, [this] {
         const bool mouse = m_daemon->engine().mouseMode() != 0;
@@ -224,8 +223,8 @@ void RemoteDialog::watchNotificationArea()
         // Without a notification area the window is the only way to the options and Exit.
         m_shownForWantOfIcon = true;
         show();
-        notice(QStringLiteral("This desktop has no notification area, so KavoRemote keeps its window open: "
-                              "use Exit in it to end the program, or right-click it for the menu."));
+        notice(tr("This desktop has no notification area, so KavoRemote keeps its window open: "
+                  "use Exit in it to end the program, or right-click it for the menu."));
     }
     if (!m_notificationAreaWatch.isActive()) {
         m_notificationAreaWatch.start();
@@ -280,7 +279,7 @@ bool RemoteDialog::reportOptionsError(const std::optional<OptionsError>& error)
     if (!error) {
         return false;
     }
-    messageBox(QMessageBox::Warning, qt(error->message), QMessageBox::Ok);
+    messageBox(QMessageBox::Warning, velora::ui::coreText(error->message), QMessageBox::Ok);
     if (m_ended) {
         return true;
     }
@@ -349,7 +348,7 @@ void RemoteDialog::reloadMacroFileCommand()
 void RemoteDialog::showMessage(std::string_view text)
 {
     if (!m_ended) {
-        messageBox(QMessageBox::NoIcon, qt(text), QMessageBox::Ok);
+        messageBox(QMessageBox::NoIcon, velora::ui::coreText(text), QMessageBox::Ok);
     }
 }
 
@@ -362,7 +361,8 @@ void RemoteDialog::showFailure(std::string_view text)
 bool RemoteDialog::askYesNo(std::string_view text)
 {
     return !m_ended &&
-           messageBox(QMessageBox::Question, qt(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
+           messageBox(QMessageBox::Question, velora::ui::coreText(text), QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes &&
            !m_ended;
 }
 
@@ -381,7 +381,7 @@ void RemoteDialog::applyTrayIcon(int mouseMode)
 {
     m_shownMode = mouseMode != 0 ? 1 : 0;
     m_tray->setIcon(mouseMode != 0 ? m_mouseIcon : m_keyboardIcon);
-    m_tray->setToolTip(QString::fromLatin1(mouseMode != 0 ? kMouseTip : kKeyboardTip));
+    m_tray->setToolTip(tr(mouseMode != 0 ? kMouseTip : kKeyboardTip));
 }
 
 // Boxes and the file dialog have no owner window. They are modal for the whole program all the
@@ -424,7 +424,7 @@ QString RemoteDialog::chooseMacroFile()
 {
     QFileDialog dialog;
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("Macro files (*.mac)"));
+    dialog.setNameFilter(tr("Macro files (*.mac)"));
     dialog.setDefaultSuffix(QStringLiteral("mac"));
     // The first folder that exists is where the dialog starts; all of them are on its side.
     QList<QUrl> places;

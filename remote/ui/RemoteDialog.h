@@ -32,8 +32,9 @@ class RemoteDialog : public QDialog, public DaemonWindow
     Q_OBJECT
 
 public:
-    static constexpr const char* kKeyboardTip = "Kavora II Remote Control - Keyboard Mode";
-    static constexpr const char* kMouseTip = "Kavora II Remote Control - Mouse Mode";
+    // The icon's tips, in English; the icon shows them translated.
+    static constexpr const char* kKeyboardTip = QT_TR_NOOP("Kavora II Remote Control - Keyboard Mode");
+    static constexpr const char* kMouseTip = QT_TR_NOOP("Kavora II Remote Control - Mouse Mode");
 
     RemoteDialog(const DaemonServices& services, std::string iniPath, QWidget* parent = nullptr);
     ~RemoteDialog() override;

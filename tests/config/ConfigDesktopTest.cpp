@@ -39,13 +39,18 @@ protected:
         ASSERT_TRUE(m_desktop) << "no X server with XTEST";
     }
 
-    // Starts the program from the copied suite folder, on the X server, and waits until its
-    // dialog is the window in front.
-    void start()
+    // Starts the program from the copied suite folder, on the X server, in the language lang
+    // names, and waits until its dialog, captioned title, is the window in front.
+    void start(const char* lang = "C", const std::string& title = "Velora Configuration")
     {
-        m_program = m_suite.start("VeloraConfig", {}, {{"QT_QPA_PLATFORM", std::nullopt}});
+        m_program = m_suite.start("VeloraConfig", {},
+                                  {{"QT_QPA_PLATFORM", std::nullopt},
+                                   {"LANG", lang},
+                                   {"LC_ALL", std::nullopt},
+                                   {"LC_MESSAGES", std::nullopt},
+                                   {"LANGUAGE", std::nullopt}});
         ASSERT_TRUE(m_program.started());
-        ASSERT_TRUE(waitForFront("Velora Configuration"));
+        ASSERT_TRUE(waitForFront(title));
     }
 
     bool waitForFront(const std::string& title)
@@ -113,6 +118,14 @@ TEST_F(ConfigDesktop, ReturnOnTheNewDialogWritesEveryKey)
     for (const char* key : {"CustomResolutionX", "CustomResolutionY", "CustomResolutionBPP"}) {
         EXPECT_EQ("(missing)", value("TV", key)) << key;
     }
+}
+
+TEST_F(ConfigDesktop, AGermanDesktopGetsTheGermanDialogFromTheSuiteFolder)
+{
+    start("de_DE.UTF-8", "Velora-Konfiguration");
+    press({platform::VK_ESCAPE});
+    ASSERT_EQ(0, waitForExit());
+    EXPECT_EQ("(missing)", value("TV", "Card"));
 }
 
 TEST_F(ConfigDesktop, ChoicesMadeWithKeysReachTheTunerLibrary)

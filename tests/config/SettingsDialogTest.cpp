@@ -12,10 +12,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <map>
 
 #include "config/linux/LinuxDataFolders.h"
 #include "config/ui/CSettingsDlg.h"
+#include "config/ui/QtFontFaces.h"
 #include "tests/support/TempDir.h"
 
 namespace velora::config {
@@ -36,7 +38,13 @@ class FakeFonts final : public FontSource
 {
 public:
     std::vector<std::string> reported;
+    std::map<std::string, std::string, std::less<>> substitutes;
     std::vector<std::string> faces() override { return reported; }
+    std::optional<std::string> substitute(std::string_view name) override
+    {
+        const auto found = substitutes.find(name);
+        return found == substitutes.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
 };
 
 class FakeDisplayModes final : public DisplayModeSource
@@ -206,6 +214,76 @@ TEST_F(SettingsDialog, DriverPositionIsCountedInTheSortedList)
     auto without = open();
     EXPECT_EQ(0, control(*without, "driverList")->count());
     without->accept();
+    EXPECT_NE(std::string::npos, ini().find("CaptureDriverIndex=-1\n"));
+}
+
+TEST_F(SettingsDialog, StoredFontDrawnWithAnotherFaceIsShownAndKeptUnderItsName)
+{
+    fonts.reported = {"DejaVu Sans", "Liberation Sans", "Liberation Serif"};
+    fonts.substitutes = {{"Arial", "Liberation Sans"}, {"Gone Face", "Not Installed"}};
+    auto dialog = open();
+    EXPECT_EQ("Arial|DejaVu Sans|Liberation Sans|Liberation Serif", lines(control(*dialog, "fontList")));
+    EXPECT_EQ("Arial", control(*dialog, "fontList")->currentText().toStdString());
+    dialog->accept();
+    EXPECT_NE(std::string::npos, ini().find("Font=Arial\n"));
+
+    // A substitute that is no listed face, or none at all: no line is added or selected, and
+    // the stored name is kept.
+    for (const char* stored : {"Gone Face", "Unknown"}) {
+        put("velora.ini", std::string("[TV]\nFont=") + stored + "\n");
+        auto other = open();
+        EXPECT_EQ("DejaVu Sans|Liberation Sans|Liberation Serif", lines(control(*other, "fontList"))) << stored;
+        EXPECT_EQ(-1, control(*other, "fontList")->currentIndex()) << stored;
+        other->accept();
+        EXPECT_NE(std::string::npos, ini().find(std::string("Font=") + stored + "\n")) << stored;
+    }
+}
+
+TEST_F(SettingsDialog, FontconfigSubstitutesAreFoundButNotTheGeneralFallback)
+{
+    QtFontFaces system;
+    // fonts-liberation is installed with the suite: fontconfig draws Arial with it.
+    EXPECT_EQ(std::optional<std::string>("Liberation Sans"), system.substitute("Arial"));
+    EXPECT_EQ(std::nullopt, system.substitute("Liberation Sans"));
+    EXPECT_EQ(std::nullopt, system.substitute("No Such Face Velora"));
+}
+
+// The darkest grey (0 black, 255 white) the list draws its closed field with.
+int darkest(QComboBox& list)
+{
+    list.resize(200, list.sizeHint().height());
+    const QImage image = list.grab().toImage();
+    int value = 255;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 4; x < image.width() / 2; ++x) {
+            value = std::min(value, qGray(image.pixel(x, y)));
+        }
+    }
+    return value;
+}
+
+TEST_F(SettingsDialog, EmptyListsShowAGreyedPlaceholderThatIsNeverALineOrAValue)
+{
+    drivers.installed.clear();
+    std::filesystem::remove_all(m_dir.file("ChannelTables"));
+    auto dialog = open();
+    QComboBox* driverList = control(*dialog, "driverList");
+    QComboBox* tables = control(*dialog, "channelTableList");
+    EXPECT_EQ(0, driverList->count());
+    EXPECT_EQ(0, tables->count());
+    EXPECT_EQ("No capture device found", driverList->placeholderText().toStdString());
+    EXPECT_EQ("No channel tables", tables->placeholderText().toStdString());
+    EXPECT_EQ("", control(*dialog, "cardList")->placeholderText().toStdString());
+    // Greyed: lighter than the same text as a line of the list.
+    QComboBox line;
+    line.addItem(tables->placeholderText());
+    QComboBox placeholder;
+    placeholder.setPlaceholderText(tables->placeholderText());
+    EXPECT_GT(darkest(placeholder), darkest(line) + 40);
+
+    dialog->accept();
+    EXPECT_EQ(std::string::npos, ini().find("No "));
+    EXPECT_NE(std::string::npos, ini().find("ChannelTable=Default\n"));
     EXPECT_NE(std::string::npos, ini().find("CaptureDriverIndex=-1\n"));
 }
 

@@ -20,7 +20,7 @@
 #include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
 #include "remote/ui/RemoteDialog.h"
-#include "ui/DialogUnits.h"
+#include "ui/DialogLayout.h"
 
 QT_BEGIN_NAMESPACE
 // Readable failure messages for Qt texts.
@@ -93,8 +93,9 @@ struct DialogRig : test::RemoteFakes
 TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
 {
     DialogRig rig;
-    const velora::ui::DialogUnits units(rig.dialog->font());
-    // The template's 164 units, and the group of the key source below them.
+    // The dialog units of the dialog's font, widened as much as its texts need; the template's
+    // 164 units, and the group of the key source below them.
+    const velora::ui::DialogUnits units = velora::ui::DialogLayout::unitsOf(*rig.dialog);
     EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(214)));
     EXPECT_EQ(rig.dialog->windowTitle(), "KavoRemote");
     EXPECT_EQ(rig.button("Hide")->geometry(), units.rect(87, 142, 50, 14));
@@ -146,7 +147,7 @@ TEST(RemoteDialog, KeySourceGroupBelowTheTemplateShowsAndTakesTheSettings)
     DialogRig rig;
     rig.profile.setText(kIni, "[KavoRemote]\nKeySource=input\nInputDevice=/dev/input/event5\nRepeatKeys=0\n");
     rig.dialog = std::make_unique<TestDialog>(DaemonServices{rig.services(), rig.loader, rig.profile}, kIni);
-    const velora::ui::DialogUnits units(rig.dialog->font());
+    const velora::ui::DialogUnits units = velora::ui::DialogLayout::unitsOf(*rig.dialog);
     // Every control of the group lies below the template's buttons.
     auto* lirc = rig.child<QLineEdit>("lircSocket");
     auto* device = rig.child<QLineEdit>("inputDevice");

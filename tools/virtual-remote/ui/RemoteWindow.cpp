@@ -2,6 +2,7 @@
 
 #include "tools/virtual-remote/RemoteLayout.h"
 #include "tools/virtual-remote/ui/FullScreenCover.h"
+#include "ui/Translations.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -132,9 +133,34 @@ RemoteWindow::RemoteWindow(RemoteCard& card, QWidget* parent) : QWidget(parent),
     refreshStatus();
 }
 
+namespace {
+
+// The card's status line in the user's language: its parts one by one ("55.225 MHz", "locked",
+// "last key 0x98 Down"), or the line about a card that cannot be used as a whole, since a
+// path in it may hold commas.
+QString translatedStatus(const std::string& line)
+{
+    if (line.rfind("no card: ", 0) == 0) {
+        return velora::ui::coreText(line);
+    }
+    QStringList parts;
+    std::string::size_type from = 0;
+    while (true) {
+        const std::string::size_type comma = line.find(", ", from);
+        parts << velora::ui::coreText(std::string_view(line).substr(from, comma - from));
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 2;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 void RemoteWindow::refreshStatus()
 {
-    const QString text = QString::fromStdString(m_card.status());
+    const QString text = translatedStatus(m_card.status());
     if (text != m_statusText) {
         m_statusText = text;
         showStatus();
