@@ -8,11 +8,11 @@
 
 #include <fcntl.h>
 #include <linux/input.h>
-#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "platform/linux/DirectoryWalk.h"
+#include "platform/linux/FolderWatch.h"
 
 namespace velora::platform {
 namespace {
@@ -49,28 +49,6 @@ std::vector<std::string> numberedEntries(const std::string& folder, std::string_
         names.push_back(std::move(entry.second));
     }
     return names;
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-posix::UniqueFd watchFolder(const std::string& folder)
-{
-    posix::UniqueFd fd(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
-    if (fd.valid() && ::inotify_add_watch(fd.get(), folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB) < 0) {
-        fd.reset();
-    }
-    return fd;
-}
-
-void drain(int fd)
-{
-    char buffer[4096];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
 }
 
 } // namespace
@@ -152,11 +130,11 @@ void InputKeySource::run()
                 }
                 down = true;
             }
-            posix::UniqueFd watch = watchFolder(found ? folderOf(path) : "/dev/input");
+            posix::UniqueFd watch = posix::watchFolder(found ? posix::folderOf(path) : "/dev/input");
             const Woken woken = wait(-1, watch.get(), delay.next());
             if (woken == Woken::Other || woken == Woken::Reconnect) {
                 if (woken == Woken::Other) {
-                    drain(watch.get());
+                    posix::drainWatch(watch.get());
                 }
                 delay.reset();
             }

@@ -4,10 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include "platform/linux/FolderWatch.h"
 
 namespace velora::platform {
 namespace {
@@ -36,25 +37,6 @@ posix::UniqueFd connectTo(const std::string& path, int& error)
         return {};
     }
     return fd;
-}
-
-// A watch on the socket's folder, so that a lircd that comes back is noticed at once.
-posix::UniqueFd watchFolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    posix::UniqueFd fd(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
-    if (fd.valid() && ::inotify_add_watch(fd.get(), folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB) < 0) {
-        fd.reset();
-    }
-    return fd;
-}
-
-void drain(int fd)
-{
-    char buffer[4096];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
 }
 
 } // namespace
@@ -144,7 +126,7 @@ bool LircKeySource::readFrom(int fd)
 void LircKeySource::run()
 {
     RetryDelay delay;
-    posix::UniqueFd watch = watchFolderOf(m_path);
+    posix::UniqueFd watch = posix::watchFolder(posix::folderOf(m_path));
     bool down = false;
     while (!stopRequested()) {
         int error = 0;
@@ -155,13 +137,13 @@ void LircKeySource::run()
                 down = true;
             }
             if (!watch.valid()) {
-                watch = watchFolderOf(m_path); // the folder may have appeared meanwhile
+                watch = posix::watchFolder(posix::folderOf(m_path)); // the folder may have appeared meanwhile
             }
             const Woken woken = wait(-1, watch.get(), delay.next());
             if (woken == Woken::Other) {
                 // Something changed in the socket's folder: try again at once, and soon after
                 // in case lircd has made its socket but does not listen yet.
-                drain(watch.get());
+                posix::drainWatch(watch.get());
                 delay.reset();
             } else if (woken == Woken::Reconnect) {
                 delay.reset();
