@@ -29,6 +29,7 @@
 #include "platform/linux/UniqueFd.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
+#include "tests/support/InputRecords.h"
 #include "tests/support/LircDaemon.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
@@ -99,15 +100,6 @@ template <typename Send> std::vector<double> measure(velora::test::XTestWindow& 
     return latencies;
 }
 
-std::string inputRecord(unsigned short code, int value)
-{
-    input_event event{};
-    event.type = EV_KEY;
-    event.code = code;
-    event.value = value;
-    return std::string(reinterpret_cast<const char*>(&event), sizeof event);
-}
-
 } // namespace
 
 int main()
@@ -173,7 +165,7 @@ int main()
         velora::platform::InputKeySource source(fifo, "/sys");
         engine.startEvents(source);
         const UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_CLOEXEC));
-        const std::string press = inputRecord(KEY_DOWN, 1) + inputRecord(KEY_DOWN, 0);
+        const std::string press = velora::test::keyRecord(KEY_DOWN, 1) + velora::test::keyRecord(KEY_DOWN, 0);
         input = measure(window, "input", [&] {
             return ::write(writer.get(), press.data(), press.size()) == static_cast<ssize_t>(press.size());
         });

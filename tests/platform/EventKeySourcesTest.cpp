@@ -15,6 +15,7 @@
 
 #include "platform/linux/InputKeySource.h"
 #include "platform/linux/LircKeySource.h"
+#include "tests/support/InputRecords.h"
 #include "tests/support/LircDaemon.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
@@ -143,15 +144,6 @@ TEST(LircKeySource, ReadsLircdAndWaitsForItWhileItIsGone)
 }
 
 // One input event record, as the kernel writes it.
-std::string record(unsigned short type, unsigned short code, int value)
-{
-    input_event event{};
-    event.type = type;
-    event.code = code;
-    event.value = value;
-    return std::string(reinterpret_cast<const char*>(&event), sizeof event);
-}
-
 void writeAll(int fd, const std::string& bytes)
 {
     ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -177,11 +169,11 @@ TEST(InputKeySource, ReadsKeyRecordsFromADeviceThatCannotBeGrabbed)
 
     // Press, auto-repeat, release; scan codes and sync reports are no keys; a record split
     // across two writes is put together.
-    const std::string held = record(EV_KEY, KEY_UP, 2);
-    writeAll(writer, record(EV_MSC, MSC_SCAN, 0x40) + record(EV_KEY, KEY_UP, 1) + record(EV_SYN, SYN_REPORT, 0) +
-                         held.substr(0, 10));
+    const std::string held = test::inputRecord(EV_KEY, KEY_UP, 2);
+    writeAll(writer, test::inputRecord(EV_MSC, MSC_SCAN, 0x40) + test::inputRecord(EV_KEY, KEY_UP, 1) +
+                         test::inputRecord(EV_SYN, SYN_REPORT, 0) + held.substr(0, 10));
     std::this_thread::sleep_for(50ms);
-    writeAll(writer, held.substr(10) + record(EV_KEY, KEY_UP, 0) + record(EV_KEY, KEY_OK, 1));
+    writeAll(writer, held.substr(10) + test::inputRecord(EV_KEY, KEY_UP, 0) + test::inputRecord(EV_KEY, KEY_OK, 1));
     ASSERT_TRUE(seen.waitForKeys(4));
     EXPECT_EQ(seen.keysSeen(), (std::vector<std::string>{"103 press", "103 repeat", "103 release", "352 press"}));
 
@@ -191,7 +183,7 @@ TEST(InputKeySource, ReadsKeyRecordsFromADeviceThatCannotBeGrabbed)
     std::this_thread::sleep_for(300ms);
     const int again = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
     ASSERT_GE(again, 0);
-    writeAll(again, record(EV_KEY, KEY_CHANNELUP, 1));
+    writeAll(again, test::inputRecord(EV_KEY, KEY_CHANNELUP, 1));
     ASSERT_TRUE(seen.waitForKeys(5));
     EXPECT_EQ(seen.keysSeen().back(), "402 press");
     EXPECT_EQ(seen.noticesSeen().size(), 3u);

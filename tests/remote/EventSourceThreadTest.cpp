@@ -20,6 +20,7 @@
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/linux/UniqueFd.h"
 #include "remote/RemoteEngine.h"
+#include "tests/support/InputRecords.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
 
@@ -27,15 +28,6 @@ namespace velora::remote {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string keyRecord(unsigned short code, int value)
-{
-    input_event event{};
-    event.type = EV_KEY;
-    event.code = code;
-    event.value = value;
-    return std::string(reinterpret_cast<const char*>(&event), sizeof event);
-}
 
 TEST(EventSourceThreads, HeldKeysGlideAndRepeatWhileTheOwnerChangesSettingsAndEndsIt)
 {
@@ -56,7 +48,7 @@ TEST(EventSourceThreads, HeldKeysGlideAndRepeatWhileTheOwnerChangesSettingsAndEn
     const posix::UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_CLOEXEC));
     ASSERT_TRUE(writer.valid());
     const auto send = [&](unsigned short code, int value) {
-        const std::string record = keyRecord(code, value);
+        const std::string record = test::keyRecord(code, value);
         ASSERT_EQ(::write(writer.get(), record.data(), record.size()), static_cast<ssize_t>(record.size()));
     };
 

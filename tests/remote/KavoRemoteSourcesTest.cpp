@@ -23,6 +23,7 @@
 #include "drivers/virtualcard/CardStateFile.h"
 #include "hw/BtRegisters.h"
 #include "platform/linux/UniqueFd.h"
+#include "tests/support/InputRecords.h"
 #include "tests/support/LircDaemon.h"
 #include "tests/support/SuiteCopy.h"
 #include "tests/support/WaitUntil.h"
@@ -34,15 +35,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::waitUntil;
-
-std::string inputRecord(unsigned short code, int value)
-{
-    input_event event{};
-    event.type = EV_KEY;
-    event.code = code;
-    event.value = value;
-    return std::string(reinterpret_cast<const char*>(&event), sizeof event);
-}
 
 class KavoRemoteSourcesTest : public ::testing::Test
 {
@@ -160,15 +152,16 @@ TEST_F(KavoRemoteSourcesTest, InputDeviceRecordsFromAFifo)
         15s));
     window.focus();
     window.drain();
-    const std::string keys = inputRecord(KEY_DOWN, 1) + inputRecord(KEY_DOWN, 0) + inputRecord(KEY_ENTER, 1) +
-                             inputRecord(KEY_ENTER, 0) + inputRecord(KEY_PAGEUP, 1) + inputRecord(KEY_PAGEUP, 0);
+    const std::string keys = test::keyRecord(KEY_DOWN, 1) + test::keyRecord(KEY_DOWN, 0) +
+                             test::keyRecord(KEY_ENTER, 1) + test::keyRecord(KEY_ENTER, 0) +
+                             test::keyRecord(KEY_PAGEUP, 1) + test::keyRecord(KEY_PAGEUP, 0);
     ASSERT_EQ(::write(writer.get(), keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     EXPECT_EQ(window.keyPresses(1s), (std::vector<KeySym>{XK_Down, XK_Return, XK_Prior}));
     // A FIFO cannot be grabbed: said once in the log, read all the same.
     EXPECT_NE(remoteLog().find("cannot grab " + fifo), std::string::npos) << remoteLog();
 
     // An unknown key is logged by its number.
-    const std::string unknown = inputRecord(KEY_TEEN, 1);
+    const std::string unknown = test::keyRecord(KEY_TEEN, 1);
     ASSERT_EQ(::write(writer.get(), unknown.data(), unknown.size()), static_cast<ssize_t>(unknown.size()));
     EXPECT_TRUE(
         waitUntil([&] { return remoteLog().find("    RK_MAKE(0x19e, RK_UNKNOWN),\n") != std::string::npos; }, 5s))
