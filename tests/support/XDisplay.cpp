@@ -156,6 +156,22 @@ std::vector<Window> childrenOf(Display* display, Window window)
     return windows;
 }
 
+Window frameOf(Display* display, Window window)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    while (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
+        XFree(children);
+        if (parent == root) {
+            break;
+        }
+        window = parent;
+    }
+    return window;
+}
+
 Window inputFocus(Display* display)
 {
     Window focus = 0;

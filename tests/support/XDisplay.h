@@ -65,6 +65,9 @@ int countWindowsTitled(Display* display, const std::string& title, bool viewable
 std::vector<Window> windowsInProperty(Display* display, Window window, const char* property);
 // The window's children, bottom of the stack first; empty for a window that has gone.
 std::vector<Window> childrenOf(Display* display, Window window);
+// The root's child that holds a window: its frame under a window manager, the window itself
+// without one.
+Window frameOf(Display* display, Window window);
 // The window with the keyboard focus.
 Window inputFocus(Display* display);
 

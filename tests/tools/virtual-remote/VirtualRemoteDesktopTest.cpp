@@ -58,23 +58,6 @@ std::vector<Window> rootProperty(Display* display, const char* name)
     return test::windowsInProperty(display, DefaultRootWindow(display), name);
 }
 
-// The root's child that holds a window: its frame under a window manager.
-Window frameOf(Display* display, Window window)
-{
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    while (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
-        XFree(children);
-        if (parent == root) {
-            break;
-        }
-        window = parent;
-    }
-    return window;
-}
-
 // The root's children, bottom first.
 std::vector<Window> rootStacking(Display* display)
 {
@@ -157,8 +140,8 @@ TEST(VirtualRemoteDesktop, ClickingAKeyLeavesTheFocusedWindowInFrontWithTheFocus
 
     // The user works in the test's window, which comes above the remote.
     ASSERT_TRUE(desktop->activateWindow("focus keeper"));
-    const Window keeperFrame = frameOf(display, keeper);
-    const Window remoteFrame = frameOf(display, remote);
+    const Window keeperFrame = test::frameOf(display, keeper);
+    const Window remoteFrame = test::frameOf(display, remote);
     ASSERT_TRUE(waitFor([&] { return above(rootStacking(display), keeperFrame, remoteFrame); }))
         << "the test's window did not come above the remote";
 
@@ -267,8 +250,8 @@ TEST(VirtualRemoteDesktop, StaysAboveTheFullScreenShellItDrives)
     ASSERT_TRUE(waitFor(
         [&] { return (shell = test::findWindowByClass(display, "KAVOSHELL", true)) != 0 && highlighted(0); }, 15s))
         << "KavoRemote did not start KavoShell";
-    const Window shellFrame = frameOf(display, shell);
-    const Window remoteFrame = frameOf(display, static_cast<Window>(window.winId()));
+    const Window shellFrame = test::frameOf(display, shell);
+    const Window remoteFrame = test::frameOf(display, static_cast<Window>(window.winId()));
     ASSERT_TRUE(waitFor([&] { return above(rootStacking(display), remoteFrame, shellFrame); }))
         << "the remote stayed under the full-screen shell";
     ASSERT_TRUE(waitFor([&] { return test::inputFocus(display) == shell; })) << "the shell has no focus";
