@@ -17,6 +17,14 @@ namespace velora::platform {
 
 enum class MouseButton { Left, Right };
 
+// What identifies the program behind a window, which does not change with the document it
+// shows: on X11 the two strings of WM_CLASS, on Wayland the application id in both.
+struct WindowClass
+{
+    std::string instance;
+    std::string name;
+};
+
 struct PointerPosition
 {
     int x = 0;
@@ -44,6 +52,10 @@ public:
     // The title of the window in front, at most 255 bytes; empty when there is no such
     // window or it has no title.
     virtual std::string foregroundTitle() = 0;
+
+    // The class of the window in front; empty strings when there is no such window or the
+    // desktop cannot tell.
+    virtual WindowClass foregroundClass() { return {}; }
 
     // Minimises (iconifies) or maximises the window in front, if any.
     virtual void minimiseForeground() = 0;
