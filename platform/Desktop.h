@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/VirtualKeys.h"
@@ -68,6 +69,18 @@ public:
     // Whether the key with this virtual-key code is held down right now on the real
     // keyboard. VK_CONTROL (0x11) means either Control key.
     virtual bool isKeyDown(std::uint8_t virtualKey) = 0;
+
+    // Calls `pressed`, on a thread of the desktop's own, whenever a key goes down anywhere on
+    // the desktop, without taking the key from the program in front: someone waiting for a
+    // combination asks isKeyDown then, instead of asking every few milliseconds. An empty
+    // function stops the calls; once that returns, none runs or will come (so it must not be
+    // made from `pressed` itself). False when this desktop cannot tell: the caller has to ask
+    // in a loop.
+    virtual bool watchKeyPresses(std::function<void()> pressed)
+    {
+        (void)pressed;
+        return false;
+    }
 };
 
 } // namespace velora::platform

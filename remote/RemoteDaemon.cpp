@@ -103,8 +103,8 @@ bool RemoteDaemon::start()
     if (m_shutDown.load()) {
         return false;
     }
-    m_window.startWindowTimer();
-    m_windowTimerRunning = true;
+    m_started = true;
+    updateTimers();
     if (keySourceKind(KeySource).value_or(KeySourceKind::Card) != KeySourceKind::Card) {
         // LIRC and input devices need no card: the source waits for what it reads itself.
         openEventSource();
@@ -144,10 +144,7 @@ void RemoteDaemon::shutdown()
     }
     m_engine.shutdown(); // stops the event source as well
     m_eventSource.reset();
-    if (m_windowTimerRunning) {
-        m_window.stopWindowTimer();
-        m_windowTimerRunning = false;
-    }
+    updateTimers();
     m_engine.DisarmReceiver();
     m_card.reset();
 }
@@ -158,6 +155,7 @@ void RemoteDaemon::RequestReinit()
         return;
     }
     restartCountdown();
+    updateTimers();
     if (usesEvents()) {
         m_engine.reconnectEvents();
     } else {
@@ -190,7 +188,7 @@ void RemoteDaemon::windowTimer()
     if (m_shutDown.load()) {
         return;
     }
-    const bool hot = hotKeyDown();
+    const bool hot = !m_hotKeyWatched && hotKeyDown();
     if (reinitCountdown > 0) {
         --reinitCountdown;
         if (reinitCountdown == 0) {
@@ -200,6 +198,37 @@ void RemoteDaemon::windowTimer()
     }
     if (hot) {
         RequestReinit();
+    }
+    updateTimers();
+}
+
+void RemoteDaemon::hotKeyPressed()
+{
+    if (!m_shutDown.load() && m_hotKeyWatched && hotKeyDown()) {
+        RequestReinit();
+    }
+}
+
+void RemoteDaemon::updateTimers()
+{
+    const bool running = m_started && !m_shutDown.load();
+    const bool hotKey = running && ReinitHotKey >= 1 && ReinitHotKey <= 3;
+    platform::Desktop& desktop = m_services.engine.desktop;
+    if (hotKey && !m_hotKeyWatched) {
+        // The desktop calls on a thread of its own; the check belongs to the window thread.
+        m_hotKeyWatched = desktop.watchKeyPresses([this] { m_window.post([this] { hotKeyPressed(); }); });
+    } else if (!hotKey && m_hotKeyWatched) {
+        desktop.watchKeyPresses({});
+        m_hotKeyWatched = false;
+    }
+    const bool timer = running && (reinitCountdown > 0 || (hotKey && !m_hotKeyWatched));
+    if (timer != m_windowTimerRunning) {
+        if (timer) {
+            m_window.startWindowTimer();
+        } else {
+            m_window.stopWindowTimer();
+        }
+        m_windowTimerRunning = timer;
     }
 }
 
@@ -236,14 +265,15 @@ void RemoteDaemon::ReloadDrivers()
     m_engine.stopTick();
     m_engine.stopEvents();
     m_eventSource.reset();
-    m_window.stopWindowTimer();
-    m_windowTimerRunning = false;
+    if (m_windowTimerRunning) {
+        m_window.stopWindowTimer(); // not counting while the drivers are away
+        m_windowTimerRunning = false;
+    }
     m_engine.DisarmReceiver();
     m_card.reset();
     if (keySourceKind(KeySource).value_or(KeySourceKind::Card) != KeySourceKind::Card) {
         openEventSource();
-        m_window.startWindowTimer();
-        m_windowTimerRunning = true;
+        updateTimers();
         return;
     }
     m_card = std::make_unique<CaptureCard>(m_services.loader, m_services.engine.clock, CardRelease::UnmapThenUnload);
@@ -255,8 +285,7 @@ void RemoteDaemon::ReloadDrivers()
     }
     m_engine.ArmReceiver(*m_card);
     m_engine.startTick();
-    m_window.startWindowTimer();
-    m_windowTimerRunning = true;
+    updateTimers();
 }
 
 bool RemoteDaemon::reloadMacroFile()
@@ -295,6 +324,7 @@ std::optional<OptionsError> RemoteDaemon::takeOptions(const OptionsForm& form)
     InputDevice = form.inputDevice;
     RepeatKeys = form.repeatKeys ? 1 : 0;
     m_engine.setRepeatKeys(form.repeatKeys);
+    updateTimers();
     return std::nullopt;
 }
 
@@ -313,6 +343,7 @@ std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
         return error;
     }
     restartCountdown();
+    updateTimers();
     RemoteSettings settings;
     settings.InitialMode = m_engine.mouseMode();
     settings.AutoInit = AutoInit;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,8 +38,12 @@ public:
     // hands the latter over to its window thread.
     virtual void updateTrayIcon(int mouseMode) = 0;
     // Window timer 1, every 100 ms on the window thread, calling RemoteDaemon::windowTimer.
+    // The daemon runs it only while there is something to count down or to poll.
     virtual void startWindowTimer() = 0;
     virtual void stopWindowTimer() = 0;
+    // Runs the call on the window thread, later; may be called from any thread. A window that
+    // has gone meanwhile drops it.
+    virtual void post(std::function<void()> call) = 0;
 };
 
 struct DaemonServices
@@ -152,6 +157,12 @@ public:
 private:
     void restartCountdown() { reinitCountdown = AutoInit != 0 ? AutoInitTimeout * 10 : 0; }
     bool hotKeyDown();
+    // Puts the hot key's watch and window timer 1 in step with what they serve: the hot key is
+    // watched through the desktop's key presses where it can tell them, else polled by the
+    // timer, which otherwise runs only while the countdown does. Nothing runs before start or
+    // after shutdown.
+    void updateTimers();
+    void hotKeyPressed();
     void setMode(int mode);
     // The key source in force is an event source, rather than the card.
     bool usesEvents() const { return m_eventSource != nullptr; }
@@ -165,7 +176,9 @@ private:
     RemoteEngine m_engine;
     std::unique_ptr<CaptureCard> m_card;
     std::unique_ptr<platform::KeyEventSource> m_eventSource;
+    bool m_started = false;
     bool m_windowTimerRunning = false;
+    bool m_hotKeyWatched = false;
     std::atomic<bool> m_shutDown{false};
 };
 

@@ -6,8 +6,10 @@
 #include <system_error>
 #include <utility>
 
-#include <poll.h>
-#include <sys/eventfd.h>
+#include <cerrno>
+#include <ctime>
+
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace velora::platform {
@@ -25,8 +27,9 @@ struct LinuxTimerService::Timer
     // Used by the timer's own thread only, outside the service's lock.
     std::function<void()> callback;
 
-    // Written to wake the thread before its deadline (cancel); read by the thread only.
-    posix::UniqueFd wake;
+    // The kernel's timer the thread sleeps on: armed for the deadlines, and set to expire at
+    // once to wake the thread early (cancel).
+    posix::UniqueFd clock;
 
     // The rest is guarded by the service's mutex.
     bool cancelled = false;
@@ -36,8 +39,9 @@ struct LinuxTimerService::Timer
 
 void LinuxTimerService::wakeTimer(Timer& timer)
 {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(timer.wake.get(), &one, sizeof one);
+    // An absolute deadline in the past (the clock's first nanosecond) expires at once.
+    const itimerspec now{{0, 0}, {0, 1}};
+    ::timerfd_settime(timer.clock.get(), TFD_TIMER_ABSTIME, &now, nullptr);
 }
 
 namespace {
@@ -46,21 +50,20 @@ namespace {
 // callback (which must not wait for itself) from a call on any other thread.
 thread_local const void* t_currentTimer = nullptr;
 
-// Sleeps until the deadline of the steady clock (CLOCK_MONOTONIC), or until the wake-up
-// descriptor is written. One system call a period, as a bare clock_nanosleep costs: a
-// condition variable's timed wait costs a second one, which a 10 ms tick pays 100 times a
-// second.
-void sleepUntil(int wakeFd, std::chrono::steady_clock::time_point deadline)
+timespec toTimespec(std::chrono::steady_clock::duration sinceEpoch)
 {
-    const auto left = deadline - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) {
-        return;
-    }
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-    const timespec timeout{static_cast<time_t>(seconds.count()),
-                           static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
-    pollfd wake{wakeFd, POLLIN, 0};
-    ::ppoll(&wake, 1, &timeout, nullptr);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    return {static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(sinceEpoch - seconds).count())};
+}
+
+// Arms the timer for the deadline (steady_clock is CLOCK_MONOTONIC) and, when periodic,
+// every interval after it; the kernel keeps the deadlines, so a period costs the thread one
+// read() and nothing else, as little as a bare clock_nanosleep().
+bool arm(int clock, std::chrono::steady_clock::time_point deadline, std::chrono::steady_clock::duration interval)
+{
+    const itimerspec when{toTimespec(interval), toTimespec(deadline.time_since_epoch())};
+    return ::timerfd_settime(clock, TFD_TIMER_ABSTIME, &when, nullptr) == 0;
 }
 
 void joinAll(std::vector<std::thread>& threads)
@@ -119,8 +122,10 @@ TimerId LinuxTimerService::start(std::uint32_t intervalMs, bool periodic, std::f
     }
     auto timer = std::make_shared<Timer>(SteadyClock::now(), std::chrono::milliseconds(intervalMs), periodic,
                                          std::move(callback));
-    timer->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!timer->wake.valid()) {
+    timer->clock.reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
+    // A one-shot's deadline may be now: an absolute deadline that has passed expires at once.
+    if (!timer->clock.valid() || !arm(timer->clock.get(), timer->start + timer->interval,
+                                      periodic ? timer->interval : std::chrono::steady_clock::duration::zero())) {
         return 0;
     }
     std::vector<std::thread> finished;
@@ -189,32 +194,32 @@ void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
     const SteadyClock::time_point origin = timer->start;
     const SteadyClock::duration interval = timer->interval;
     std::unique_lock lock(m_mutex);
-    std::int64_t n = 1;
-    SteadyClock::time_point deadline = origin + interval;
+    std::int64_t n = 0; // the last deadline served
     while (!timer->cancelled) {
         lock.unlock();
-        sleepUntil(timer->wake.get(), deadline);
+        std::uint64_t expirations = 0;
+        const ssize_t got = ::read(timer->clock.get(), &expirations, sizeof expirations);
         lock.lock();
         if (timer->cancelled) {
             break;
         }
-        if (SteadyClock::now() < deadline) {
+        if (got != static_cast<ssize_t>(sizeof expirations)) {
             continue; // woken early (a signal): sleep on
         }
+        n += static_cast<std::int64_t>(expirations);
         lock.unlock();
         timer->callback();
         lock.lock();
         if (!timer->periodic || timer->cancelled) {
             break;
         }
-        ++n;
         const SteadyClock::time_point now = SteadyClock::now();
-        if (origin + n * interval <= now) {
+        if (origin + (n + 1) * interval <= now) {
             // Overran one or more whole periods: those samples are gone, so go on at the
-            // first deadline ahead rather than calling back several times in a row.
-            n = (now - origin) / interval + 1;
+            // first deadline ahead rather than calling back at once for the one missed.
+            n = (now - origin) / interval;
+            arm(timer->clock.get(), origin + (n + 1) * interval, interval);
         }
-        deadline = origin + n * interval;
     }
     // The callback's captures are released before cancel returns, and outside the lock in
     // case their destructors call into this service.

@@ -3,9 +3,10 @@
 // daemon's release timer fires while its sampling tick is busy playing a macro).
 //
 // Periodic deadlines are absolute (start + n * period) and a callback that overruns skips
-// to the first deadline still ahead. The threads sleep in ppoll() until their steady_clock
-// deadline (CLOCK_MONOTONIC) on an eventfd of their own, so cancelling wakes them at once,
-// idle timers cost no CPU, and a period costs one system call, as a bare sleep does. A timer thread asks for real-time
+// to the first deadline still ahead. Each thread sleeps in read() on a timerfd of its own that
+// the kernel keeps on the deadlines (CLOCK_MONOTONIC, steady_clock's clock): a period costs
+// one system call, no more than a bare sleep, idle timers cost no CPU, and cancelling sets the
+// timer to expire at once, which wakes the thread. A timer thread asks for real-time
 // priority (SCHED_FIFO, lowest level) with SCHED_RESET_ON_FORK, which keeps the tick on time on a busy desktop; where
 // the process is not allowed that, the thread simply stays at normal priority. The reset-on-fork flag makes threads and
 // programs started from a callback begin at normal priority again.
@@ -38,7 +39,7 @@ public:
     LinuxTimerService& operator=(const LinuxTimerService&) = delete;
 
     // Both return 0 and start nothing for an empty callback, a periodic timer with a period
-    // of 0 (it would never sleep), when no thread or eventfd can be created, or while the service is
+    // of 0 (it would never sleep), when no thread or timerfd can be created, or while the service is
     // being destroyed. A delay of 0 runs the one-shot callback at once on its own thread.
     // Callbacks must not throw. Two timers' callbacks that cancel each other at the same
     // time wait for each other for ever, as any two threads joining each other would.

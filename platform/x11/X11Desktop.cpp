@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11KeyWatch.h"
 #include "platform/x11/X11Keymap.h"
 #include "platform/x11/X11Keysyms.h"
 #include "platform/x11/X11Windows.h"
@@ -31,6 +32,7 @@ public:
     void mouseButton(MouseButton button, bool down) override;
     PointerPosition pointerPosition() override;
     void setPointerPosition(int x, int y) override;
+    bool watchKeyPresses(std::function<void()> pressed) override;
 
     std::string foregroundTitle() override
     {
@@ -69,6 +71,9 @@ private:
     X11Windows m_windows;
     std::array<KeyCode, 256> m_pressedWith{}; // by virtual key: the keycode its press used
     std::array<bool, 2> m_buttonDown{};
+    // On a connection of its own: its thread never waits for the lock above.
+    std::mutex m_watchMutex;
+    std::unique_ptr<X11KeyWatch> m_watch;
 };
 
 X11Desktop::~X11Desktop()
@@ -177,6 +182,31 @@ void X11Desktop::setPointerPosition(int x, int y)
     y = std::clamp(y, 0, static_cast<int>(screen.height) - 1);
     XWarpPointer(m_display, None, XDefaultRootWindow(m_display), 0, 0, 0, 0, x, y);
     XFlush(m_display);
+}
+
+bool X11Desktop::watchKeyPresses(std::function<void()> pressed)
+{
+    std::unique_ptr<X11KeyWatch> previous;
+    {
+        std::lock_guard lock(m_watchMutex);
+        previous = std::move(m_watch);
+    }
+    previous.reset(); // waits for a call in progress
+    if (!pressed) {
+        return true;
+    }
+    std::string server;
+    {
+        std::lock_guard lock(m_mutex);
+        if (lost()) {
+            return false;
+        }
+        server = DisplayString(m_display);
+    }
+    std::unique_ptr<X11KeyWatch> watch = X11KeyWatch::start(server, std::move(pressed));
+    std::lock_guard lock(m_watchMutex);
+    m_watch = std::move(watch);
+    return m_watch != nullptr;
 }
 
 } // namespace

@@ -72,6 +72,10 @@ public:
     void showFailure(std::string_view text) override;
     bool askYesNo(std::string_view text) override;
     void updateTrayIcon(int mouseMode) override;
+    void post(std::function<void()> call) override
+    {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    }
     void startWindowTimer() override { m_windowTimer.start(); }
     void stopWindowTimer() override { m_windowTimer.stop(); }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -39,6 +40,9 @@ public:
     std::set<std::string> windows;   // titles that activateWindow finds
     std::set<std::uint8_t> keysDown; // the keys held, as isKeyDown sees them
     int titleReads = 0;
+    // Whether watchKeyPresses works here, and who watches: a test presses a key through it.
+    bool canWatchKeys = false;
+    std::function<void()> keyWatcher;
 
     void keyEvent(std::uint8_t virtualKey, bool down) override { add((down ? "+" : "-") + keyLabel(virtualKey)); }
     void mouseButton(platform::MouseButton button, bool down) override
@@ -76,6 +80,15 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return keysDown.count(virtualKey) != 0;
+    }
+    bool watchKeyPresses(std::function<void()> pressed) override
+    {
+        if (!canWatchKeys) {
+            return false;
+        }
+        add(pressed ? "watch keys" : "unwatch keys");
+        keyWatcher = std::move(pressed);
+        return true;
     }
 
     // The events so far, for tests that read them while other threads still add to them.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fakes/MemoryProfile.h"
@@ -57,6 +58,15 @@ public:
         m_log.add("timer on");
     }
     void stopWindowTimer() override { m_log.add("timer off"); }
+    // Calls posted for the window thread, run when a test says so.
+    std::vector<std::function<void()>> posted;
+    void post(std::function<void()> call) override { posted.push_back(std::move(call)); }
+    void runPosted()
+    {
+        for (auto calls = std::exchange(posted, {}); auto& call : calls) {
+            call();
+        }
+    }
 
 private:
     test::EventLog& m_log;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "hw/BtRegisters.h"
 #include "platform/VirtualKeys.h"
 #include "tests/remote/DaemonRig.h"
@@ -116,6 +118,54 @@ TEST(RemoteDaemon, HotKeyFollowsItsIndex)
         rig.desktop.keysDown = {VK_CONTROL, key};
         EXPECT_TRUE(rig.rearmTicks(3).empty());
     }
+}
+
+// Where the desktop reports key presses, the hot key is checked at each press on the window
+// thread and window timer 1 runs only while the countdown does.
+TEST(RemoteDaemon, WatchedHotKeyAndCountdownRunTheWindowTimerOnlyWhenNeeded)
+{
+    DaemonRig rig("[KavoRemote]\nAutoInit=0\nReinitHotKey=3\n");
+    rig.desktop.canWatchKeys = true;
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    EXPECT_EQ(rig.window.timerStarts, 0);
+    ASSERT_TRUE(rig.desktop.keyWatcher);
+    const auto press = [&](std::set<std::uint8_t> held) {
+        rig.desktop.keysDown = std::move(held);
+        rig.desktop.keyWatcher();
+        const bool beforeWindowThread = daemon.engine().receiver().reinitPending();
+        rig.window.runPosted();
+        return !beforeWindowThread && daemon.engine().receiver().reinitPending();
+    };
+    EXPECT_FALSE(press({VK_F12}));
+    EXPECT_TRUE(press({VK_CONTROL, VK_F12}));
+    daemon.engine().receiver().PollReceiver();
+
+    // The countdown needs the timer; a reinit starts it again, and switching it off stops it.
+    OptionsForm form = daemon.options();
+    form.autoInit = true;
+    form.timeoutText = "1";
+    ASSERT_FALSE(daemon.saveOptions(form));
+    EXPECT_EQ(rig.window.timerStarts, 1);
+    EXPECT_EQ(rig.rearmTicks(20), (std::vector<int>{10, 20}));
+    form.autoInit = false;
+    form.hotKeyIndex = 0;
+    ASSERT_FALSE(daemon.saveOptions(form));
+    EXPECT_FALSE(rig.desktop.keyWatcher);
+    const std::string events = rig.log.joined();
+    EXPECT_NE(events.find("timer on"), std::string::npos);
+    EXPECT_EQ(events.rfind("timer off") > events.rfind("timer on") && events.find("unwatch keys") != std::string::npos,
+              true);
+
+    // A press posted before the end is not acted on after it.
+    form.hotKeyIndex = 3;
+    ASSERT_FALSE(daemon.takeOptions(form));
+    rig.desktop.keysDown = {VK_CONTROL, VK_F12};
+    rig.desktop.keyWatcher();
+    daemon.shutdown();
+    EXPECT_FALSE(rig.desktop.keyWatcher);
+    rig.window.runPosted();
+    EXPECT_FALSE(daemon.engine().receiver().reinitPending());
 }
 
 TEST(RemoteDaemon, ModeCommandsAndIconClicks)

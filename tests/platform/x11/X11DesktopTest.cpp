@@ -65,6 +65,25 @@ TEST_F(X11DesktopTest, MouseButtonsClickWhereThePointerIs)
     EXPECT_EQ(button(), "-3@10,20");
 }
 
+// The hot key is seen through the presses the desktop reports, which still reach the window in
+// front; once the watch is stopped, no call comes any more.
+TEST_F(X11DesktopTest, KeyPressesAreReportedWithoutBeingTaken)
+{
+    const Window window = shownFocusedWindow("Velora watch");
+    std::atomic<int> presses{0};
+    ASSERT_TRUE(m_desktop->watchKeyPresses([&presses] { ++presses; }));
+    m_desktop->keyEvent(VK_F12, true);
+    m_desktop->keyEvent(VK_F12, false);
+    EXPECT_TRUE(test::waitUntil([&presses] { return presses.load() >= 1; }, 3s));
+    EXPECT_EQ(nextKey(window), "+F12");
+    EXPECT_EQ(nextKey(window), "-F12");
+    ASSERT_TRUE(m_desktop->watchKeyPresses({}));
+    const int seen = presses.load();
+    EXPECT_EQ(tap(VK_F11, window), "+F11 -F11");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(presses.load(), seen);
+}
+
 // The daemon calls from its tick, release-timer and GUI threads. A smoke test: nothing may
 // deadlock, crash or lose a key while spares are reassigned under the other calls.
 TEST_F(X11DesktopTest, CallsFromSeveralThreadsAtOnceAreSafe)
@@ -114,6 +133,8 @@ TEST(X11DesktopServer, LosingTheServerEndsNothing)
     std::atomic<int> lost{0};
     std::unique_ptr<Desktop> desktop = openX11Desktop(std::move(connection), [&] { ++lost; });
     ASSERT_NE(desktop, nullptr);
+    std::atomic<int> presses{0};
+    ASSERT_TRUE(desktop->watchKeyPresses([&presses] { ++presses; })); // on a connection of its own
 
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
@@ -142,6 +163,7 @@ TEST(X11DesktopServer, LosingTheServerEndsNothing)
     }
     EXPECT_EQ(lost.load(), 1);
     EXPECT_TRUE(desktopConnection.lost());
+    EXPECT_GT(presses.load(), 0);
     desktop->keyEvent(VK_SHIFT, false);
     EXPECT_EQ(desktop->foregroundTitle(), "");
     desktop.reset();
