@@ -190,37 +190,45 @@ void drawName(QPainter& painter, const ShellLayout& layout, QPoint at, int width
 KindIcons::KindIcons()
 {
     loadShellIcons();
-    const std::array<const char*, kEntryKindCount> files = {"folder",   "book", "camera", "speaker", "shapes",
-                                                            "harddisk", "disc", "hand",   "pages"};
-    static_assert(static_cast<int>(EntryKind::Directory) == 0 && static_cast<int>(EntryKind::SourceFile) == 1 &&
-                  static_cast<int>(EntryKind::VideoFile) == 2 && static_cast<int>(EntryKind::AudioFile) == 3 &&
-                  static_cast<int>(EntryKind::ImageFile) == 4 && static_cast<int>(EntryKind::FixedDrive) == 5 &&
-                  static_cast<int>(EntryKind::CdDrive) == 6 && static_cast<int>(EntryKind::Favourite) == 7 &&
-                  static_cast<int>(EntryKind::OtherFile) == 8);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        m_renderers[i] =
-            std::make_unique<QSvgRenderer>(QStringLiteral(":/shell/icons/%1.svg").arg(QLatin1String(files[i])));
-        m_images[i] = renderIcon(*m_renderers[i], kIconSize);
-    }
     m_programIcon = QIcon(QStringLiteral(":/shell/icons/kavoshell.svg"));
 }
 
 KindIcons::~KindIcons() = default;
 
+QSvgRenderer& KindIcons::renderer(std::size_t index) const
+{
+    static constexpr std::array<const char*, kEntryKindCount> kFiles = {
+        "folder", "book", "camera", "speaker", "shapes", "harddisk", "disc", "hand", "pages"};
+    static_assert(static_cast<int>(EntryKind::Directory) == 0 && static_cast<int>(EntryKind::SourceFile) == 1 &&
+                  static_cast<int>(EntryKind::VideoFile) == 2 && static_cast<int>(EntryKind::AudioFile) == 3 &&
+                  static_cast<int>(EntryKind::ImageFile) == 4 && static_cast<int>(EntryKind::FixedDrive) == 5 &&
+                  static_cast<int>(EntryKind::CdDrive) == 6 && static_cast<int>(EntryKind::Favourite) == 7 &&
+                  static_cast<int>(EntryKind::OtherFile) == 8);
+    if (!m_renderers[index]) {
+        m_renderers[index] =
+            std::make_unique<QSvgRenderer>(QStringLiteral(":/shell/icons/%1.svg").arg(QLatin1String(kFiles[index])));
+    }
+    return *m_renderers[index];
+}
+
 const QImage& KindIcons::at(EntryKind kind, int size, qreal devicePixelRatio) const
 {
     const auto index = static_cast<std::size_t>(kind);
     if (size == kIconSize && devicePixelRatio == 1.0) {
+        if (m_images[index].isNull()) {
+            m_images[index] = renderIcon(renderer(index), kIconSize);
+        }
         return m_images[index];
     }
     if (size != m_scaledSize || devicePixelRatio != m_scaledRatio) {
-        const int pixels = std::max(1, static_cast<int>(std::lround(size * devicePixelRatio)));
-        for (std::size_t i = 0; i < m_scaled.size(); ++i) {
-            m_scaled[i] = renderIcon(*m_renderers[i], pixels);
-            m_scaled[i].setDevicePixelRatio(devicePixelRatio);
-        }
+        m_scaled.fill(QImage());
         m_scaledSize = size;
         m_scaledRatio = devicePixelRatio;
+    }
+    if (m_scaled[index].isNull()) {
+        const int pixels = std::max(1, static_cast<int>(std::lround(size * devicePixelRatio)));
+        m_scaled[index] = renderIcon(renderer(index), pixels);
+        m_scaled[index].setDevicePixelRatio(devicePixelRatio);
     }
     return m_scaled[index];
 }

@@ -32,7 +32,7 @@ public:
     KindIcons& operator=(const KindIcons&) = delete;
 
     // The icon at 32 by 32 pixels.
-    const QImage& operator[](EntryKind kind) const { return m_images[static_cast<std::size_t>(kind)]; }
+    const QImage& operator[](EntryKind kind) const { return at(kind, 32, 1.0); }
     // The icon for a square of size by size window pixels on a device of the pixel ratio: an
     // image of that many device pixels, which QPainter draws one to one. The images of the
     // latest size and ratio are kept.
@@ -40,8 +40,12 @@ public:
     const QIcon& programIcon() const { return m_programIcon; }
 
 private:
-    std::array<std::unique_ptr<QSvgRenderer>, kEntryKindCount> m_renderers;
-    std::array<QImage, kEntryKindCount> m_images;
+    // Each drawing is read and drawn when first asked for: a folder shows a few kinds, and
+    // the shell's first paint waits for what it draws.
+    QSvgRenderer& renderer(std::size_t index) const;
+
+    mutable std::array<std::unique_ptr<QSvgRenderer>, kEntryKindCount> m_renderers;
+    mutable std::array<QImage, kEntryKindCount> m_images;
     mutable std::array<QImage, kEntryKindCount> m_scaled;
     mutable int m_scaledSize = 0;
     mutable qreal m_scaledRatio = 0;

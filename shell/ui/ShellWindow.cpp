@@ -76,7 +76,6 @@ ShellWindow::ShellWindow(EntryList& list, ShellSystem& system, const KindIcons& 
     connect(&m_opener, &FileOpener::failed, this,
             [this](const QString& name) { showBanner(tr("No program opens '%1'").arg(name)); });
 
-    ListDirectory(m_list, m_system);
     m_list.top = 0;
     m_list.selected = 0;
 }

@@ -27,7 +27,7 @@ public:
     static constexpr int kBannerMs = 3000;
     static constexpr int kPointerHideMs = 2000;
 
-    // Lists the current directory with the first entry highlighted.
+    // Shows the list, which the caller has filled, from its first entry highlighted.
     ShellWindow(EntryList& list, ShellSystem& system, const KindIcons& icons);
 
     // Shows the window over the whole screen and gives it the keyboard.

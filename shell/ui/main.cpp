@@ -16,6 +16,10 @@
 
 #include <QApplication>
 
+#include <thread>
+
+#include <fontconfig/fontconfig.h>
+
 namespace {
 
 // The list of the process: in static storage, so that listing allocates nothing, and built
@@ -47,6 +51,14 @@ int main(int argc, char** argv)
     shell::ReadShellSettings(system);
     shell::LoadLastDirectory(system);
 
+    // While Qt connects to the display, which takes as long, the folder is listed with the
+    // kinds of its files from the MIME database, and fontconfig reads its configuration,
+    // which Qt would otherwise do only when the first text is drawn. None needs the others.
+    shell::ui::MimeFileTypes fileTypes;
+    system.fileTypes = &fileTypes;
+    std::jthread listing([&system] { shell::ListDirectory(g_list, system); });
+    std::jthread fonts([] { FcInit(); });
+
     ui::StartGuard start(kProgram);
     QApplication app(argc, argv);
     start.started();
@@ -58,10 +70,10 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    shell::ui::MimeFileTypes fileTypes;
-    system.fileTypes = &fileTypes;
     const shell::ui::KindIcons icons;
     QApplication::setWindowIcon(icons.programIcon());
+    listing.join();
+    fonts.join();
     shell::ui::ShellWindow window(g_list, system, icons);
     QObject::connect(&instance, &ui::SingleInstance::activationRequested, &window,
                      [&window] { window.showOverScreen(); });
