@@ -32,12 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// User plus system time of a process, in seconds.
-double cpuSeconds(pid_t pid)
-{
-    return static_cast<double>(velora::test::cpuTicks(pid)) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 double residentMegabytes(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -82,13 +76,13 @@ int main()
 
     velora::test::Process floor = bench::startTimerFloor();
     std::this_thread::sleep_for(2s);
-    const double cpuBefore = cpuSeconds(daemon.pid());
-    const double floorBefore = cpuSeconds(floor.pid());
+    const double cpuBefore = bench::processCpuSeconds(daemon.pid());
+    const double floorBefore = bench::processCpuSeconds(floor.pid());
     const auto idleStart = Clock::now();
     std::this_thread::sleep_for(60s);
     const double idleSeconds = std::chrono::duration<double>(Clock::now() - idleStart).count();
-    const double idleCpu = (cpuSeconds(daemon.pid()) - cpuBefore) / idleSeconds * 100.0;
-    const double floorCpu = (cpuSeconds(floor.pid()) - floorBefore) / idleSeconds * 100.0;
+    const double idleCpu = (bench::processCpuSeconds(daemon.pid()) - cpuBefore) / idleSeconds * 100.0;
+    const double floorCpu = (bench::processCpuSeconds(floor.pid()) - floorBefore) / idleSeconds * 100.0;
     const double rss = residentMegabytes(daemon.pid());
     floor.signal(SIGKILL);
     floor.waitExit(5s);
@@ -107,11 +101,11 @@ int main()
             << "[KavoRemote]\nKeySource=lirc\nLircSocket=" << lircd.socketPath() << "\n";
         velora::test::Process onLirc = suite.start("KavoRemote");
         std::this_thread::sleep_for(5s);
-        const double before = cpuSeconds(onLirc.pid());
+        const double before = bench::processCpuSeconds(onLirc.pid());
         const auto start = Clock::now();
         std::this_thread::sleep_for(60s);
         if (onLirc.running()) {
-            eventIdleCpu = (cpuSeconds(onLirc.pid()) - before) /
+            eventIdleCpu = (bench::processCpuSeconds(onLirc.pid()) - before) /
                            std::chrono::duration<double>(Clock::now() - start).count() * 100.0;
         } else {
             std::fprintf(stderr, "daemon: KavoRemote on LIRC ended\n");

@@ -229,7 +229,15 @@ void RemoteDaemon::updateTimers()
             m_window.stopWindowTimer();
         }
         m_windowTimerRunning = timer;
+    } else if (timer) {
+        m_window.windowTimerChanged();
     }
+}
+
+int RemoteDaemon::windowTicksDue() const
+{
+    const bool polled = ReinitHotKey >= 1 && ReinitHotKey <= 3 && !m_hotKeyWatched;
+    return polled || reinitCountdown <= 0 ? 1 : reinitCountdown;
 }
 
 void RemoteDaemon::setMode(int mode)

@@ -38,9 +38,13 @@ public:
     // hands the latter over to its window thread.
     virtual void updateTrayIcon(int mouseMode) = 0;
     // Window timer 1, every 100 ms on the window thread, calling RemoteDaemon::windowTimer.
-    // The daemon runs it only while there is something to count down or to poll.
+    // The daemon runs it only while there is something to count down or to poll. Until
+    // windowTicksDue ticks have passed, nothing but the countdown happens, so a window may
+    // sleep that long and make the calls it skipped at once; after windowTimerChanged it asks
+    // again.
     virtual void startWindowTimer() = 0;
     virtual void stopWindowTimer() = 0;
+    virtual void windowTimerChanged() {}
     // Runs the call on the window thread, later; may be called from any thread. A window that
     // has gone meanwhile drops it.
     virtual void post(std::function<void()> call) = 0;
@@ -109,6 +113,9 @@ public:
     // The commands.
     void RequestReinit();
     void windowTimer();
+    // The window-timer ticks before one does more than count down: 1 while the hot key is
+    // polled, else what is left of the countdown (1 when it is off).
+    int windowTicksDue() const;
     void keyboardModeCommand();
     void mouseModeCommand();
     void iconLeftClick();

@@ -49,12 +49,50 @@ RemoteDialog::RemoteDialog(const DaemonServices& services, std::string iniPath, 
     m_mouseIcon = QIcon(QStringLiteral(":/kavoremote/mouse.svg"));
     setWindowTitle(QStringLiteral("KavoRemote"));
     setWindowIcon(QIcon(QStringLiteral(":/kavoremote/remote.svg")));
-    m_windowTimer.setInterval(100);
+    m_windowTimer.setSingleShot(true);
     m_windowTimer.setTimerType(Qt::PreciseTimer);
     buildControls();
     buildMenuAndIcon();
     m_daemon = std::make_unique<RemoteDaemon>(services, *this, std::move(iniPath));
-    connect(&m_windowTimer, &QTimer::timeout, this, [this] { m_daemon->windowTimer(); });
+    connect(&m_windowTimer, &QTimer::timeout, this, &RemoteDialog::windowTimerFired);
+}
+
+namespace {
+constexpr std::chrono::milliseconds kWindowTick(100);
+}
+
+void RemoteDialog::startWindowTimer()
+{
+    m_windowTimerOn = true;
+    m_lastWindowTick = std::chrono::steady_clock::now();
+    m_windowTimer.start(kWindowTick);
+}
+
+void RemoteDialog::stopWindowTimer()
+{
+    m_windowTimerOn = false;
+    m_windowTimer.stop();
+}
+
+void RemoteDialog::windowTimerChanged()
+{
+    if (m_windowTimerOn) {
+        m_windowTimer.start(0); // counts what has passed, then sleeps for what is due now
+    }
+}
+
+void RemoteDialog::windowTimerFired()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const auto ticks = (now - m_lastWindowTick) / kWindowTick;
+    m_lastWindowTick += ticks * kWindowTick;
+    for (auto i = ticks; i > 0 && m_windowTimerOn; --i) {
+        m_daemon->windowTimer();
+    }
+    if (m_windowTimerOn && !m_windowTimer.isActive()) {
+        const auto due = m_lastWindowTick + m_daemon->windowTicksDue() * kWindowTick;
+        m_windowTimer.start(std::chrono::ceil<std::chrono::milliseconds>(due - now));
+    }
 }
 
 RemoteDialog::~RemoteDialog()

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
+#include <chrono>
 #include <memory>
 
 #include "remote/RemoteDaemon.h"
@@ -76,8 +77,9 @@ public:
     {
         QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
     }
-    void startWindowTimer() override { m_windowTimer.start(); }
-    void stopWindowTimer() override { m_windowTimer.stop(); }
+    void startWindowTimer() override;
+    void stopWindowTimer() override;
+    void windowTimerChanged() override;
 
 signals:
     void ended(int result);
@@ -124,7 +126,12 @@ private:
     bool reportOptionsError(const std::optional<OptionsError>& error);
 
     std::unique_ptr<RemoteDaemon> m_daemon;
+    // Window timer 1 sleeps until the daemon has something due and then makes the 100 ms
+    // ticks that have passed since the last one.
+    void windowTimerFired();
     QTimer m_windowTimer;
+    bool m_windowTimerOn = false;
+    std::chrono::steady_clock::time_point m_lastWindowTick;
     QIcon m_keyboardIcon;
     QIcon m_mouseIcon;
     QSystemTrayIcon* m_tray = nullptr;

@@ -107,6 +107,7 @@ TEST(RemoteDaemon, HotKeyFollowsItsIndex)
     DaemonRig rig("[KavoRemote]\nAutoInit=0\nReinitHotKey=1\n");
     RemoteDaemon& daemon = rig.make();
     ASSERT_TRUE(daemon.start());
+    EXPECT_EQ(daemon.windowTicksDue(), 1); // polled: this desktop cannot report presses
     rig.desktop.keysDown = {VK_F10};
     EXPECT_TRUE(rig.rearmTicks(3).empty()); // F10 without Control
     rig.desktop.keysDown = {VK_CONTROL, VK_F12};
@@ -147,7 +148,10 @@ TEST(RemoteDaemon, WatchedHotKeyAndCountdownRunTheWindowTimerOnlyWhenNeeded)
     form.timeoutText = "1";
     ASSERT_FALSE(daemon.saveOptions(form));
     EXPECT_EQ(rig.window.timerStarts, 1);
-    EXPECT_EQ(rig.rearmTicks(20), (std::vector<int>{10, 20}));
+    EXPECT_EQ(daemon.windowTicksDue(), 10); // nothing but the countdown until then
+    EXPECT_EQ(rig.rearmTicks(3), (std::vector<int>{}));
+    EXPECT_EQ(daemon.windowTicksDue(), 7);
+    EXPECT_EQ(rig.rearmTicks(17), (std::vector<int>{7, 17}));
     form.autoInit = false;
     form.hotKeyIndex = 0;
     ASSERT_FALSE(daemon.saveOptions(form));
