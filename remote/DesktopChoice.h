@@ -1,0 +1,67 @@
+// Which desktop back end the daemon drives: X11 (XTEST), Wayland (the virtual-keyboard and
+// virtual-pointer protocols of wlroots compositors) or the kernel's uinput device. The setting
+// Desktop in section "KavoRemote" names one; without it (or with a name this does not know)
+// the session decides. The program opens the back ends; this only decides the order to try
+// them in, from facts about the session handed in, so that it needs no OS calls.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Desktop.h"
+
+namespace velora::remote {
+
+enum class DesktopKind {
+    X11,
+    Wayland,
+    Uinput,
+};
+
+// "x11", "wayland" or "uinput" in any letter case; nothing for any other text.
+std::optional<DesktopKind> desktopKind(std::string_view text);
+// The name a back end is written and logged as.
+const char* desktopKindName(DesktopKind kind);
+
+// What the environment says about the session.
+struct SessionFacts
+{
+    bool displaySet = false;        // DISPLAY is set and not empty
+    bool waylandDisplaySet = false; // WAYLAND_DISPLAY is set and not empty
+    std::string sessionType;        // XDG_SESSION_TYPE as it is ("x11", "wayland", "tty", ...)
+};
+
+// The back ends to try, in order, for a Desktop setting: the one it names alone; for an empty
+// or unknown setting, X11 when DISPLAY is set and the session is not a Wayland session (an X
+// server reached from a Wayland session is XWayland, whose synthetic keys reach only the X
+// programs), then Wayland when WAYLAND_DISPLAY is set, and always uinput last, which works on
+// every desktop and the console.
+std::vector<DesktopKind> desktopCandidates(std::string_view setting, const SessionFacts& facts);
+
+// Opens one back end; an empty function or a nullptr result means it is not available here.
+struct DesktopOpeners
+{
+    std::function<std::unique_ptr<platform::Desktop>()> x11;
+    std::function<std::unique_ptr<platform::Desktop>()> wayland;
+    std::function<std::unique_ptr<platform::Desktop>()> uinput;
+};
+
+struct OpenedDesktop
+{
+    std::unique_ptr<platform::Desktop> desktop; // nullptr when none could be opened
+    DesktopKind kind = DesktopKind::X11;        // the one opened
+    std::vector<DesktopKind> unavailable;       // the ones tried before it, in order
+};
+
+// Tries the candidates in order; the first that opens is the one.
+OpenedDesktop openDesktop(const std::vector<DesktopKind>& candidates, const DesktopOpeners& openers);
+
+// The one line for remote.log that says which back end is in use (or that none is), and what
+// that means for per-window scopes.
+std::string desktopLogLine(const OpenedDesktop& opened);
+
+} // namespace velora::remote
