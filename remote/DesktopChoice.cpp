@@ -83,6 +83,10 @@ std::string desktopLogLine(const OpenedDesktop& opened)
     if (opened.desktop == nullptr) {
         return "Desktop: none could be opened (tried " + tried + "): no keys or pointer moves can be sent\n";
     }
+    if (opened.kind == DesktopKind::X11 && tried.empty()) {
+        // The X11 desktop of an X11 session, as it always was: the log stays as it was.
+        return {};
+    }
     std::string line = std::string("Desktop: ") + desktopKindName(opened.kind);
     if (!tried.empty()) {
         line += " (" + tried + " not available)";

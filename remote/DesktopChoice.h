@@ -61,7 +61,8 @@ struct OpenedDesktop
 OpenedDesktop openDesktop(const std::vector<DesktopKind>& candidates, const DesktopOpeners& openers);
 
 // The one line for remote.log that says which back end is in use (or that none is), and what
-// that means for per-window scopes.
+// that means for per-window scopes; empty when it is X11, the first one tried, which needs no
+// word.
 std::string desktopLogLine(const OpenedDesktop& opened);
 
 } // namespace velora::remote

@@ -82,7 +82,9 @@ TEST(DesktopChoice, TheFirstBackEndThatOpensServesAndTheLogSaysWhich)
     opened = openDesktop({X11, Wayland, Uinput}, openers);
     EXPECT_EQ(opened.kind, X11);
     EXPECT_EQ(tried, (std::vector<std::string>{"x11"}));
-    EXPECT_EQ(desktopLogLine(opened), "Desktop: x11\n");
+    EXPECT_EQ(desktopLogLine(opened), "") << "the X11 desktop of an X11 session logs as it always did";
+    opened.unavailable = {Wayland};
+    EXPECT_EQ(desktopLogLine(opened), "Desktop: x11 (wayland not available)\n");
 
     // None at all: said so, and the caller gets no desktop.
     openers.uinput = opener("uinput", false);
