@@ -9,9 +9,9 @@ constexpr DesktopKind kKinds[] = {DesktopKind::X11, DesktopKind::Wayland, Deskto
 
 bool sameLetters(std::string_view text, std::string_view lowerName)
 {
-    return text.size() == lowerName.size() && std::equal(text.begin(), text.end(), lowerName.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-           });
+    return text.size() == lowerName.size() &&
+           std::equal(text.begin(), text.end(), lowerName.begin(),
+                      [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
 }
 
 } // namespace

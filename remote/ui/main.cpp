@@ -221,6 +221,7 @@ public:
         const std::string desktopSetting = readRemoteSettings(platform::systemProfile(), iniPath).Desktop;
         OpenedDesktop opened = openDesktop(desktopCandidates(desktopSetting, sessionFacts()), openers);
         const bool canEmulate = opened.desktop != nullptr;
+        const std::string desktopLine = desktopLogLine(opened);
         std::unique_ptr<platform::Desktop> desktop = std::move(opened.desktop);
         if (!canEmulate) {
             desktop = std::make_unique<platform::NullDesktop>();
@@ -246,14 +247,14 @@ public:
         }
         dialog.setMacroFolders(macroFolders);
         if (!desktopSetting.empty() && !desktopKind(desktopSetting)) {
-            dialog.daemon().engine().log().WriteLog("Desktop '%s' is not x11, wayland or uinput: chosen by the session\n",
-                                                    desktopSetting.c_str());
+            dialog.daemon().engine().log().WriteLog(
+                "Desktop '%s' is not x11, wayland or uinput: chosen by the session\n", desktopSetting.c_str());
         }
         if (!uinputError.empty()) {
             dialog.daemon().engine().log().WriteLog("uinput: %s\n", uinputError.c_str());
         }
-        if (const std::string line = desktopLogLine(opened); !line.empty()) {
-            dialog.daemon().engine().log().WriteLog("%s", line.c_str());
+        if (!desktopLine.empty()) {
+            dialog.daemon().engine().log().WriteLog("%s", desktopLine.c_str());
         }
         dialog.setDesktopInUse(canEmulate ? std::optional(opened.kind) : std::nullopt);
         // From here until the dialog has ended, an exit() from a library ends the daemon first.
