@@ -44,8 +44,24 @@ std::vector<DesktopKind> desktopCandidates(std::string_view setting, const Sessi
     if (const std::optional<DesktopKind> chosen = desktopKind(setting)) {
         return {*chosen};
     }
+    // Only a compositor exports WAYLAND_DISPLAY to its programs. A compositor started from the
+    // text console leaves the session's type at "tty", so anything but an X11 session that
+    // has it counts as a Wayland session.
+    const bool wayland = sameLetters(facts.sessionType, "wayland") ||
+                         (facts.waylandDisplaySet && !sameLetters(facts.sessionType, "x11"));
     std::vector<DesktopKind> candidates;
-    if (facts.displaySet && !sameLetters(facts.sessionType, "wayland")) {
+    if (wayland) {
+        if (facts.waylandDisplaySet) {
+            candidates.push_back(DesktopKind::Wayland);
+        }
+        candidates.push_back(DesktopKind::Uinput);
+        // XWayland, as the last resort: its synthetic keys reach only the X programs.
+        if (facts.displaySet) {
+            candidates.push_back(DesktopKind::X11);
+        }
+        return candidates;
+    }
+    if (facts.displaySet) {
         candidates.push_back(DesktopKind::X11);
     }
     if (facts.waylandDisplaySet) {

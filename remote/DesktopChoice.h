@@ -35,11 +35,12 @@ struct SessionFacts
     std::string sessionType;        // XDG_SESSION_TYPE as it is ("x11", "wayland", "tty", ...)
 };
 
-// The back ends to try, in order, for a Desktop setting: the one it names alone; for an empty
-// or unknown setting, X11 when DISPLAY is set and the session is not a Wayland session (an X
-// server reached from a Wayland session is XWayland, whose synthetic keys reach only the X
-// programs), then Wayland when WAYLAND_DISPLAY is set, and always uinput last, which works on
-// every desktop and the console.
+// The back ends to try, in order, for a Desktop setting: the one it names alone. For an empty
+// or unknown setting, in a Wayland session (XDG_SESSION_TYPE "wayland", or WAYLAND_DISPLAY set
+// in a session that is not an X11 one): Wayland, then uinput, which works on every desktop
+// and the console, and last X11 when DISPLAY is set (XWayland, whose synthetic keys reach only
+// the X programs). Otherwise X11 when DISPLAY is set, Wayland when WAYLAND_DISPLAY is set (a
+// compositor nested in an X11 session), and uinput last.
 std::vector<DesktopKind> desktopCandidates(std::string_view setting, const SessionFacts& facts);
 
 // Opens one back end; an empty function or a nullptr result means it is not available here.

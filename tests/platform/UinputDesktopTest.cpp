@@ -3,9 +3,11 @@
 // get. (The test machines have no /dev/uinput a test may use.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <linux/input.h>
@@ -173,6 +175,42 @@ TEST(UinputDesktopTest, SaysWhyWhenTheDeviceCannotBeHad)
     EXPECT_EQ(inputRecordTexts(readFile(device)),
               (Texts{"EV_REL 0 -32768", "EV_REL 1 -32768", "EV_SYN 0 0", "EV_REL 0 -20", "EV_REL 1 3000", "EV_SYN 0 0",
                      "EV_KEY 1 1", "EV_SYN 0 0"}));
+}
+
+TEST(UinputDesktopTest, KeysFromSeveralThreadsStayWholeEvents)
+{
+    // The daemon's tick, its release timer and the window thread send at once: each key
+    // reaches the device as its record and its SYN_REPORT, never split by another's.
+    const TempDir dir;
+    const std::string device = dir.write("uinput", "").string();
+    ControlRecorder recorder;
+    std::unique_ptr<Desktop> desktop = openUinputDesktop({device, 800, 600, recorder.control()});
+    ASSERT_NE(desktop, nullptr);
+    constexpr int kPresses = 300;
+    const auto typeKeys = [&desktop](std::uint8_t key) {
+        for (int i = 0; i < kPresses; ++i) {
+            desktop->keyEvent(key, true);
+            desktop->keyEvent(key, false);
+        }
+    };
+    std::thread first(typeKeys, VK_UP);
+    std::thread second(typeKeys, VK_DOWN);
+    for (int i = 0; i < kPresses; ++i) {
+        desktop->setPointerPosition(100 + i % 2, 100);
+    }
+    first.join();
+    second.join();
+    const Texts records = inputRecordTexts(readFile(device));
+    int keys = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].rfind("EV_KEY", 0) == 0) {
+            ++keys;
+            ASSERT_LT(i + 1, records.size());
+            EXPECT_EQ(records[i + 1], "EV_SYN 0 0") << "record " << i;
+        }
+    }
+    EXPECT_EQ(keys, 2 * 2 * kPresses);
+    EXPECT_EQ(std::count(records.begin(), records.end(), "partial"), 0);
 }
 
 } // namespace

@@ -29,12 +29,16 @@ TEST(DesktopChoice, TheSessionOrTheSettingGivesTheOrderToTry)
     const Case cases[] = {
         {"", {true, false, "x11"}, {X11, Uinput}},
         {"", {true, false, ""}, {X11, Uinput}},
-        // XWayland in a Wayland session: its synthetic keys would reach only X programs.
-        {"", {true, true, "wayland"}, {Wayland, Uinput}},
-        {"", {true, false, "Wayland"}, {Uinput}},
+        // A compositor nested in an X11 session.
+        {"", {true, true, "x11"}, {X11, Wayland, Uinput}},
+        // XWayland in a Wayland session, as the last resort: its synthetic keys reach only X
+        // programs.
+        {"", {true, true, "wayland"}, {Wayland, Uinput, X11}},
+        {"", {true, false, "Wayland"}, {Uinput, X11}},
         {"", {false, true, ""}, {Wayland, Uinput}},
-        // A session that says neither: both are tried, X11 first.
-        {"", {true, true, ""}, {X11, Wayland, Uinput}},
+        // A compositor started from the text console: the session stays a "tty" one.
+        {"", {true, true, "tty"}, {Wayland, Uinput, X11}},
+        {"", {true, true, ""}, {Wayland, Uinput, X11}},
         // The console, or a desktop that exports nothing.
         {"", {false, false, "tty"}, {Uinput}},
         // A named back end is the only one, whatever the session.
