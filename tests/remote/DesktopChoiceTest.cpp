@@ -54,9 +54,6 @@ TEST(DesktopChoice, TheSessionOrTheSettingGivesTheOrderToTry)
             << "setting '" << c.setting << "', DISPLAY " << c.facts.displaySet << ", WAYLAND_DISPLAY "
             << c.facts.waylandDisplaySet << ", session '" << c.facts.sessionType << "'";
     }
-    EXPECT_EQ(desktopKind("Uinput"), Uinput);
-    EXPECT_EQ(desktopKind("uinputs"), std::nullopt);
-    EXPECT_STREQ(desktopKindName(Wayland), "wayland");
 }
 
 TEST(DesktopChoice, TheFirstBackEndThatOpensServesAndTheLogSaysWhich)
