@@ -24,9 +24,10 @@ constexpr SettingKey numberKey(const char* name, int RemoteSettings::*field, int
     return {name, field, defaultValue, nullptr, nullptr, range, saved};
 }
 
-constexpr SettingKey textKey(const char* name, std::string RemoteSettings::*field, const char* defaultValue)
+constexpr SettingKey textKey(const char* name, std::string RemoteSettings::*field, const char* defaultValue,
+                             bool saved = true)
 {
-    return {name, nullptr, 0, field, defaultValue, {}, true};
+    return {name, nullptr, 0, field, defaultValue, {}, saved};
 }
 
 // In the order the keys are read.
@@ -42,6 +43,9 @@ constexpr std::array kKeys{
     textKey("LircSocket", &RemoteSettings::LircSocket, "/run/lirc/lircd"),
     textKey("InputDevice", &RemoteSettings::InputDevice, ""),
     numberKey("RepeatKeys", &RemoteSettings::RepeatKeys, 1, {0, 1}),
+    // The options window only shows the back end in use: a choice made in velora.ini stays
+    // there, and "Save options..." adds none.
+    textKey("Desktop", &RemoteSettings::Desktop, "", false),
 };
 
 } // namespace

@@ -12,7 +12,7 @@ packages=()
 for group in "$@"; do
     case "$group" in
         build) packages+=(g++ make cmake ninja-build git clang-format pkg-config libgtest-dev binutils dpkg-dev file
-                          libx11-dev libxtst-dev libxi-dev libxfixes-dev libxrandr-dev qt6-base-dev libfontconfig-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools fonts-liberation
+                          libx11-dev libxtst-dev libxi-dev libxfixes-dev libxrandr-dev qt6-base-dev libfontconfig-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools qt6-wayland fonts-liberation
                           xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick
                           lirc lirc-x) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;

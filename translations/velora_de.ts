@@ -36,8 +36,8 @@
         <translation>Die Einstellungen konnten nicht in &apos;%1&apos; gespeichert werden.</translation>
     </message>
     <message>
-        <source>KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 session with the XTEST extension.</source>
-        <translation>KavoRemote kann auf diesem Desktop keine Tasten senden und den Zeiger nicht bewegen: Es braucht eine X11-Sitzung mit der Erweiterung XTEST.</translation>
+        <source>KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 session with the XTEST extension, a Wayland compositor with the virtual-keyboard protocol, or write access to /dev/uinput.</source>
+        <translation>KavoRemote kann auf diesem Desktop keine Tasten senden und den Zeiger nicht bewegen: Es braucht eine X11-Sitzung mit der Erweiterung XTEST, einen Wayland-Compositor mit dem Protokoll für virtuelle Tastaturen oder Schreibzugriff auf /dev/uinput.</translation>
     </message>
     <message>
         <source>WARNING!
@@ -319,6 +319,26 @@ Verwenden Sie diese Option mit Vorsicht: Falsche Auflösungen können sogar Ihre
     <message>
         <source>(first receiver)</source>
         <translation>(erster Empfänger)</translation>
+    </message>
+    <message>
+        <source>Keys sent through:</source>
+        <translation>Tasten gehen über:</translation>
+    </message>
+    <message>
+        <source>nothing (keys cannot be sent)</source>
+        <translation>nichts (keine Tasten möglich)</translation>
+    </message>
+    <message>
+        <source>X11 (XTEST)</source>
+        <translation>X11 (XTEST)</translation>
+    </message>
+    <message>
+        <source>Wayland (virtual keyboard)</source>
+        <translation>Wayland (virtuelle Tastatur)</translation>
+    </message>
+    <message>
+        <source>kernel (uinput), no window scopes</source>
+        <translation>Kernel (uinput), ohne Fensterbereiche</translation>
     </message>
     <message>
         <source>Reload key &amp;tables...</source>

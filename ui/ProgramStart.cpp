@@ -95,9 +95,18 @@ void watchStart(QtMsgType type, const QMessageLogContext& context, const QString
             }
         }
         const QByteArray display = qgetenv("DISPLAY");
-        std::string line = display.isEmpty() ? std::string("cannot open a display (DISPLAY is not set)")
-                                             : "cannot open the display " + display.toStdString();
-        if (!reason.isEmpty() && !display.isEmpty()) {
+        const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+        std::string line;
+        if (!display.isEmpty()) {
+            line = "cannot open the display " + display.toStdString();
+        } else if (!wayland.isEmpty()) {
+            // A Wayland session whose compositor is gone, or a Qt without its Wayland
+            // platform (qt6-wayland) and no X server to fall back on.
+            line = "cannot open the Wayland display " + wayland.toStdString();
+        } else {
+            line = "cannot open a display (DISPLAY is not set)";
+        }
+        if (!reason.isEmpty() && (!display.isEmpty() || !wayland.isEmpty())) {
             line += " (" + reason.toStdString() + ")";
         }
         platform::systemErrorLog().report(line);

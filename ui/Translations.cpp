@@ -29,7 +29,8 @@ constexpr std::array kCorePatterns{
     QT_TRANSLATE_NOOP("CoreText", "The options could not be saved to '%1'."),
     QT_TRANSLATE_NOOP("CoreText", "The settings could not be saved to '%1'."),
     QT_TRANSLATE_NOOP("CoreText", "KavoRemote cannot send keys or move the pointer on this desktop: it needs an "
-                                  "X11 session with the XTEST extension."),
+                                  "X11 session with the XTEST extension, a Wayland compositor with the "
+                                  "virtual-keyboard protocol, or write access to /dev/uinput."),
     // The parts of the virtual card's status line.
     QT_TRANSLATE_NOOP("CoreText", "tuner idle"),
     QT_TRANSLATE_NOOP("CoreText", "locked"),

@@ -103,11 +103,30 @@ RemoteDialog::~RemoteDialog()
     delete m_notice; // it has no owner window to go with
 }
 
+void RemoteDialog::setDesktopInUse(std::optional<DesktopKind> kind)
+{
+    if (!kind) {
+        m_desktopInUse->setText(tr("nothing (keys cannot be sent)"));
+        return;
+    }
+    switch (*kind) {
+    case DesktopKind::X11:
+        m_desktopInUse->setText(tr("X11 (XTEST)"));
+        break;
+    case DesktopKind::Wayland:
+        m_desktopInUse->setText(tr("Wayland (virtual keyboard)"));
+        break;
+    case DesktopKind::Uinput:
+        m_desktopInUse->setText(tr("kernel (uinput), no window scopes"));
+        break;
+    }
+}
+
 void RemoteDialog::buildControls()
 {
     // The texts fit their template boxes as they are.
     // The template, 256 by 164 units, and below it the group of the key source.
-    velora::ui::DialogLayout layout(*this, 256, 214, velora::ui::DialogLayout::Sizing::Template);
+    velora::ui::DialogLayout layout(*this, 256, 228, velora::ui::DialogLayout::Sizing::Template);
     auto group = [&](const QString& title, int x, int y, int w, int h) {
         // The title sits on the frame's top line, as in the dialog template.
         layout.addGroup(title, x, y, w, h)
@@ -157,7 +176,7 @@ void RemoteDialog::buildControls()
     layout.addLabel(tr("Movement speed (pixels/click)"), 14, 118, 97, 8);
 
     // Where the keys come from; the template above stays as it is.
-    group(tr("Key source"), 7, 162, 242, 46);
+    group(tr("Key source"), 7, 162, 242, 60);
     layout.addLabel(tr("Keys from:"), 14, 175, 40, 8);
     m_keySource = new QComboBox(this);
     m_keySource->addItems({tr("Card"), tr("LIRC"), tr("Input device")});
@@ -168,6 +187,11 @@ void RemoteDialog::buildControls()
     layout.addLabel(tr("Input device:"), 140, 192, 44, 8);
     m_inputDevice = edit("inputDevice", 184, 190, 59, 14);
     m_inputDevice->setPlaceholderText(tr("(first receiver)"));
+    // What the keys go out through: chosen at the start (Desktop in velora.ini), shown only.
+    layout.addLabel(tr("Keys sent through:"), 14, 208, 60, 8);
+    m_desktopInUse = layout.addLabel(QString(), 76, 208, 166, 8);
+    m_desktopInUse->setObjectName(QStringLiteral("desktopInUse"));
+    setDesktopInUse(std::nullopt);
 
     QWidget* order[] = {m_hide, m_autoInit, m_timeout, m_reinitNow, m_hotKey,     m_macroPath,  m_browse,     m_reload,
                         m_save, m_exit,     m_speed,   m_keySource, m_repeatKeys, m_lircSocket, m_inputDevice};

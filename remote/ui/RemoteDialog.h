@@ -14,11 +14,13 @@
 #include <chrono>
 #include <memory>
 
+#include "remote/DesktopChoice.h"
 #include "remote/RemoteDaemon.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -59,6 +61,10 @@ public:
     void setNotificationAreaWait(int milliseconds) { m_notificationAreaWaitMs = milliseconds; }
 
     RemoteDaemon& daemon() { return *m_daemon; }
+
+    // Shows in the key-source group what the keys are sent through: the desktop back end the
+    // program opened, nothing when it could open none.
+    void setDesktopInUse(std::optional<DesktopKind> kind);
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* popupMenu() const { return m_menu; }
     int shownMode() const { return m_shownMode; }
@@ -167,6 +173,7 @@ private:
     QCheckBox* m_repeatKeys = nullptr;
     QLineEdit* m_lircSocket = nullptr;
     QLineEdit* m_inputDevice = nullptr;
+    QLabel* m_desktopInUse = nullptr;
 };
 
 } // namespace velora::remote::ui

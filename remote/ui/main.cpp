@@ -5,7 +5,8 @@
 //   0  Exit in its menu or window, or SIGTERM, SIGINT, SIGHUP (its terminal closed) or
 //      SIGQUIT; also a second start while a copy runs
 //   1  it could not start: no card ("BT848 not found! Check DLLs")
-//   2  the X server went away (a logout, a crash, a killed server)
+//   2  the X server went away (a logout, a crash, a killed server) while the program drove
+//      the X11 desktop
 // Every end is the same orderly shutdown: a macro being played is cut short, the sampling
 // tick stops, the keys and buttons it holds are released, the receiver is disarmed and the
 // card let go (mapping released, then the driver library unloaded). Without an X server the
@@ -16,6 +17,7 @@
 // the start ends the program with 1 after one line on standard error and in the system log.
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -39,7 +41,10 @@
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
+#include "platform/linux/UinputDesktop.h"
 #include "platform/x11/X11Desktop.h"
+#include "remote/DesktopChoice.h"
+#include "remote/RemoteSettings.h"
 #include "remote/ui/RemoteDialog.h"
 #include "ui/ProgramStart.h"
 #include "ui/SingleInstance.h"
@@ -122,6 +127,18 @@ private:
     velora::platform::LibraryLoader& m_loader;
 };
 
+bool isSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+velora::remote::SessionFacts sessionFacts()
+{
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return {isSet("DISPLAY"), isSet("WAYLAND_DISPLAY"), type != nullptr ? type : ""};
+}
+
 } // namespace
 
 namespace velora::remote::ui {
@@ -180,9 +197,32 @@ public:
         }
         platform::SearchPathFileSystem files(platform::systemFileSystem(), dataFolders);
 
-        std::unique_ptr<platform::Desktop> desktop =
-            platform::openX11Desktop(nullptr, [] { postToWindowThread(kDisplayLost); });
-        const bool canEmulate = desktop != nullptr;
+        // The desktop the keys go to: the one Desktop names in velora.ini, or the session's.
+        std::string uinputError;
+        DesktopOpeners openers;
+        openers.x11 = [] { return platform::openX11Desktop(nullptr, [] { postToWindowThread(kDisplayLost); }); };
+        // The Wayland back end (virtual-keyboard and virtual-pointer protocols) is not built
+        // into this program yet: an empty opener counts as not available, and the choice
+        // goes on to the next back end.
+        openers.wayland = {};
+        openers.uinput = [&uinputError] {
+            platform::UinputOptions options;
+            // VELORA_UINPUT_DEVICE: another device file, for tests.
+            if (const char* path = std::getenv("VELORA_UINPUT_DEVICE"); path != nullptr && *path != '\0') {
+                options.devicePath = path;
+            }
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QRect area = screen->virtualGeometry();
+                options.screenWidth = area.width();
+                options.screenHeight = area.height();
+            }
+            return platform::openUinputDesktop(options, &uinputError);
+        };
+        const std::string desktopSetting = readRemoteSettings(platform::systemProfile(), iniPath).Desktop;
+        OpenedDesktop opened = openDesktop(desktopCandidates(desktopSetting, sessionFacts()), openers);
+        const bool canEmulate = opened.desktop != nullptr;
+        const std::string desktopLine = desktopLogLine(opened);
+        std::unique_ptr<platform::Desktop> desktop = std::move(opened.desktop);
         if (!canEmulate) {
             desktop = std::make_unique<platform::NullDesktop>();
         }
@@ -206,6 +246,17 @@ public:
             macroFolders.append(QString::fromLocal8Bit(folder.c_str()));
         }
         dialog.setMacroFolders(macroFolders);
+        if (!desktopSetting.empty() && !desktopKind(desktopSetting)) {
+            dialog.daemon().engine().log().WriteLog(
+                "Desktop '%s' is not x11, wayland or uinput: chosen by the session\n", desktopSetting.c_str());
+        }
+        if (!uinputError.empty()) {
+            dialog.daemon().engine().log().WriteLog("uinput: %s\n", uinputError.c_str());
+        }
+        if (!desktopLine.empty()) {
+            dialog.daemon().engine().log().WriteLog("%s", desktopLine.c_str());
+        }
+        dialog.setDesktopInUse(canEmulate ? std::optional(opened.kind) : std::nullopt);
         // From here until the dialog has ended, an exit() from a library ends the daemon first.
         g_running.store(&dialog);
         const auto end = [&dialog, &status](int why) {
@@ -247,7 +298,8 @@ public:
         }
         if (!canEmulate) {
             dialog.showFailure("KavoRemote cannot send keys or move the pointer on this desktop: it needs an X11 "
-                               "session with the XTEST extension.");
+                               "session with the XTEST extension, a Wayland compositor with the virtual-keyboard "
+                               "protocol, or write access to /dev/uinput.");
         }
         // A signal that came while a message box was open may have ended the dialog already.
         if (!dialog.hasEnded()) {

@@ -20,7 +20,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in KavoRemote KavoShell VeloraConfig velora-tune velora-card velora-remote velora-autostart \
     libVeloraTuner.so libvelorahwio.so drivers/pci/libvelorahwio.so default.mac velora.ini fav.dat \
     Tuners/Default.tun Cards/Generic.crd include/VeloraTuner.h include/DriverApi.h \
-    share/icons/kavoremote.svg share/autostart/kavoremote.desktop translations/velora_de.qm; do
+    share/icons/kavoremote.svg share/autostart/kavoremote.desktop translations/velora_de.qm \
+    share/udev/70-velora-uinput.rules; do
     [[ -e "$prefix/$file" ]] || fail "missing in the installed suite folder: $file"
 done
 # A relocatable suite folder is not a system-wide install.

@@ -126,6 +126,8 @@ for package in "${packages[@]}"; do
 done
 grep -q '/etc/velora/velora.ini' <<<"$(dpkg-query -W -f='${Conffiles}\n' velora)" || die "velora.ini is not a conffile"
 [[ $(readlink -f /usr/lib/velora/libvelorahwio.so) == "$virtual" ]] || die "the virtual card is not the driver"
+grep -q 'KERNEL=="uinput".*TAG+="uaccess"' /usr/lib/udev/rules.d/70-velora-uinput.rules ||
+    die "the uinput rule is not where udev reads it"
 
 step "--help, --version and the manual page of every command, without a display"
 upstream=${version%-*}
@@ -198,6 +200,7 @@ if [[ -s "$scratch/left" ]]; then
     die "files of the suite are left after the purge"
 fi
 [[ ! -e /etc/velora && ! -e /usr/lib/velora ]] || die "/etc/velora or /usr/lib/velora is left"
+[[ ! -e /usr/lib/udev/rules.d/70-velora-uinput.rules ]] || die "the uinput rule is left"
 update-alternatives --query velora-driver >/dev/null 2>&1 && die "the velora-driver alternative is left"
 echo
 echo "package test ok: ${packages[*]}"

@@ -96,7 +96,7 @@ TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
     // The dialog units of the dialog's font, widened as much as its texts need; the template's
     // 164 units, and the group of the key source below them.
     const velora::ui::DialogUnits units = velora::ui::DialogLayout::unitsOf(*rig.dialog);
-    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(214)));
+    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(228)));
     EXPECT_EQ(rig.dialog->windowTitle(), "KavoRemote");
     EXPECT_EQ(rig.button("Hide")->geometry(), units.rect(87, 142, 50, 14));
     EXPECT_TRUE(rig.button("Hide")->isDefault());
@@ -182,6 +182,24 @@ TEST(RemoteDialog, KeySourceGroupBelowTheTemplateShowsAndTakesTheSettings)
     EXPECT_EQ(rig.profile.readString(kIni, "KavoRemote", "LircSocket", ""), "/tmp/lircd");
     EXPECT_EQ(rig.profile.readInt(kIni, "KavoRemote", "RepeatKeys", 7), 1);
     EXPECT_TRUE(rig.dialog->daemon().engine().repeatKeys());
+
+    // The last row says what the keys are sent through, shown only, inside the group's frame.
+    auto* inUse = rig.child<QLabel>("desktopInUse");
+    ASSERT_NE(inUse, nullptr);
+    EXPECT_EQ(inUse->geometry(), units.rect(76, 208, 166, 8));
+    EXPECT_GT(inUse->geometry().top(), device->geometry().bottom());
+    QGroupBox* frame = nullptr;
+    for (QGroupBox* box : rig.dialog->findChildren<QGroupBox*>()) {
+        frame = box->title() == "Key source" ? box : frame;
+    }
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->geometry().contains(inUse->geometry())) << "the label lies outside its group";
+    EXPECT_EQ(inUse->text(), "nothing (keys cannot be sent)");
+    rig.dialog->setDesktopInUse(DesktopKind::Uinput);
+    EXPECT_EQ(inUse->text(), "kernel (uinput), no window scopes");
+    rig.dialog->setDesktopInUse(DesktopKind::X11);
+    EXPECT_EQ(inUse->text(), "X11 (XTEST)");
+    EXPECT_EQ(inUse->focusPolicy(), Qt::NoFocus);
 }
 
 TEST(RemoteDialog, StartsHiddenWithTheModeIconOrSaysWhyItStaysOpen)

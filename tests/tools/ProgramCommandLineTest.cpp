@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
 
 namespace velora {
 namespace {
@@ -98,6 +99,19 @@ TEST(ProgramCommandLine, QtProgramsWithoutTheirDisplaySaySoAndExitWithOne)
         EXPECT_EQ(lineCount(refused.err), 1) << refused.err;
         EXPECT_EQ(refused.err.rfind(std::string(command.file) + ": cannot open the display :4097", 0), 0u)
             << refused.err;
+
+        // A Wayland session whose compositor is gone, without an X server.
+        const test::TempDir runtime;
+        test::EnvironmentChanges gone = kNoDisplay;
+        gone["WAYLAND_DISPLAY"] = "velora-no-compositor";
+        gone["XDG_RUNTIME_DIR"] = runtime.path().string();
+        const test::ProgramOutput noCompositor = test::runCapturing(program(command), {}, gone, 20s);
+        EXPECT_EQ(noCompositor.status, 1);
+        EXPECT_EQ(lineCount(noCompositor.err), 1) << noCompositor.err;
+        EXPECT_EQ(noCompositor.err.rfind(
+                      std::string(command.file) + ": cannot open the Wayland display velora-no-compositor", 0),
+                  0u)
+            << noCompositor.err;
     }
 }
 
