@@ -150,6 +150,67 @@ bool SwayServer::command(const std::string& text) const
     return runProgram("swaymsg", {"-s", findIpcSocket(m_folder), text}, {}, std::chrono::seconds(10)) == 0;
 }
 
+unsigned long Screenshot::pixel(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+        return 0xdeadbeef;
+    }
+    const std::size_t at =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    return (static_cast<unsigned long>(rgb[at]) << 16) | (static_cast<unsigned long>(rgb[at + 1]) << 8) | rgb[at + 2];
+}
+
+Screenshot SwayServer::screenshot() const
+{
+    Screenshot shot;
+    const std::string path = m_folder + "/screenshot.ppm";
+    if (runProgram("grim", {"-t", "ppm", path}, environment(), std::chrono::seconds(10)) != 0) {
+        return shot;
+    }
+    // A binary PPM: "P6", width, height, 255, each after white space, then the rows.
+    const std::string bytes = readFile(path);
+    std::istringstream header(bytes);
+    std::string magic;
+    int maximum = 0;
+    header >> magic >> shot.width >> shot.height >> maximum;
+    const auto start = static_cast<std::size_t>(header.tellg()) + 1;
+    const std::size_t size = static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 3;
+    if (magic != "P6" || maximum != 255 || !header || bytes.size() < start + size) {
+        return {};
+    }
+    shot.rgb.assign(bytes.begin() + static_cast<long>(start), bytes.begin() + static_cast<long>(start + size));
+    return shot;
+}
+
+SwayWindow SwayServer::window(const std::string& appId) const
+{
+    SwayWindow result;
+    const ProgramOutput tree = runCapturing("swaymsg", {"-s", findIpcSocket(m_folder), "-r", "-t", "get_tree"});
+    // sway writes a window's fields in a fixed order: its rect, then (after its empty list of
+    // children) fullscreen_mode, then app_id. The nearest ones before the app_id are its own.
+    const std::string& json = tree.out;
+    const std::size_t appIdAt = json.find("\"app_id\": \"" + appId + "\"");
+    if (tree.status != 0 || appIdAt == std::string::npos) {
+        return result;
+    }
+    const auto numberAfter = [&](const std::string& key, std::size_t from) {
+        const std::size_t at = json.find("\"" + key + "\": ", from);
+        return at == std::string::npos ? -1 : std::atoi(json.c_str() + at + key.size() + 4);
+    };
+    const std::size_t fullscreenAt = json.rfind("\"fullscreen_mode\": ", appIdAt);
+    const std::size_t rectAt = json.rfind("\"rect\": ", appIdAt);
+    if (fullscreenAt == std::string::npos || rectAt == std::string::npos) {
+        return result;
+    }
+    result.found = true;
+    result.fullscreen = numberAfter("fullscreen_mode", fullscreenAt) == 1;
+    result.x = numberAfter("x", rectAt);
+    result.y = numberAfter("y", rectAt);
+    result.width = numberAfter("width", rectAt);
+    result.height = numberAfter("height", rectAt);
+    return result;
+}
+
 WaylandTestWindow::WaylandTestWindow(const SwayServer& sway, const std::string& title, const std::string& appId)
 {
     char file[] = "/tmp/velora-wayland-client-XXXXXX";

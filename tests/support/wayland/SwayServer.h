@@ -13,6 +13,29 @@
 
 namespace velora::test {
 
+// A picture of the screen, 8-bit RGB rows.
+struct Screenshot
+{
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    bool ok() const { return width > 0 && height > 0; }
+    // 0xRRGGBB; 0xdeadbeef outside the picture.
+    unsigned long pixel(int x, int y) const;
+};
+
+// A window as sway lays it out.
+struct SwayWindow
+{
+    bool found = false;
+    bool fullscreen = false;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class SwayServer
 {
 public:
@@ -33,6 +56,11 @@ public:
     // Runs a sway command (swaymsg) on this desktop; whether it succeeded.
     bool command(const std::string& text) const;
     bool running() { return m_sway.running(); }
+
+    // The whole screen now (through grim and the screencopy protocol).
+    Screenshot screenshot() const;
+    // Where sway put the window of the program with this application id.
+    SwayWindow window(const std::string& appId) const;
 
 private:
     std::string m_folder;
