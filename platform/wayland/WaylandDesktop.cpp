@@ -383,21 +383,25 @@ void WaylandDesktop::run()
     const int displayFd = wl_display_get_fd(m_display);
     for (;;) {
         short displayEvents = POLLIN;
+        bool prepared = false;
         {
             std::lock_guard lock(m_mutex);
-            while (wl_display_prepare_read(m_display) != 0) {
+            // Events already read are handled before this thread may read more.
+            while (!(prepared = wl_display_prepare_read(m_display) == 0)) {
                 if (wl_display_dispatch_pending(m_display) < 0) {
                     break;
                 }
             }
-            if (wl_display_get_error(m_display) != 0) {
+            if (!prepared || wl_display_get_error(m_display) != 0) {
                 m_lost = true;
             } else if (wl_display_flush(m_display) < 0 && errno == EAGAIN) {
                 displayEvents |= POLLOUT; // the socket is full: flush again when it drains
             }
         }
         if (m_lost) {
-            wl_display_cancel_read(m_display);
+            if (prepared) {
+                wl_display_cancel_read(m_display);
+            }
             connectionLost();
             return;
         }
@@ -407,7 +411,12 @@ void WaylandDesktop::run()
             wl_display_cancel_read(m_display);
             return;
         }
+        if ((fds[1].revents & POLLIN) != 0) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const ssize_t got = read(m_wake.get(), &count, sizeof count);
+        }
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            // Reading ends the prepared read, failed or not.
             if (wl_display_read_events(m_display) < 0) {
                 std::lock_guard lock(m_mutex);
                 m_lost = true;
@@ -498,9 +507,9 @@ WaylandDesktop::~WaylandDesktop()
         if (m_registry != nullptr) {
             wl_registry_destroy(m_registry);
         }
-        // The releases must reach the compositor before the connection closes.
+        // The releases are in the socket before it closes; the compositor reads them still.
         if (!m_lost) {
-            wl_display_roundtrip(m_display);
+            wl_display_flush(m_display);
         }
     }
     xkb_state_unref(m_xkbState);

@@ -26,7 +26,8 @@ using DesktopLog = std::function<void(const std::string& line)>;
 
 // Opens a desktop on the Wayland display (displayName as wl_display_connect takes it, nullptr
 // for $WAYLAND_DISPLAY). Returns nullptr when there is no display to talk to or it offers no
-// virtual keyboard (said through log).
+// virtual keyboard (said through log). log is called on the calling thread while the desktop
+// opens, and on the desktop's event thread afterwards.
 std::unique_ptr<Desktop> openWaylandDesktop(const char* displayName = nullptr, DesktopLog log = {},
                                             std::function<void()> onConnectionLost = {});
 
