@@ -22,11 +22,18 @@ constexpr const char* kUser = "velora-test";
 // cannot be.
 bool ensureUser(uid_t& uid, gid_t& gid)
 {
-    const passwd* user = getpwnam(kUser);
-    if (user == nullptr) {
-        runProgram("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
-        user = getpwnam(kUser);
-    }
+    // Tests started at once (ctest -j) may all find the user missing: one useradd wins, the
+    // others fail on its lock, and the user is there once the winner is done.
+    const passwd* user = nullptr;
+    waitUntil(
+        [&] {
+            if ((user = getpwnam(kUser)) == nullptr) {
+                runProgram("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+                user = getpwnam(kUser);
+            }
+            return user != nullptr;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(200));
     if (user == nullptr) {
         return false;
     }
