@@ -148,7 +148,6 @@ private:
     bool m_leftHeld = false;
     bool m_rightHeld = false;
     PointerPosition m_pointerPosition;
-    bool m_pointerPlaced = false;
 
     posix::UniqueFd m_wake; // an eventfd: stop the event thread
     std::atomic<bool> m_stop{false};
