@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a step of the build needs, if any are missing.
-#   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11, the test desktop
-#                            and LIRC (lircd, irsend and irxevent, for KavoRemote's LIRC tests and benchmarks)
+#   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11, the test desktop,
+#                            Wayland (client library, protocols, xkbcommon, Qt's platform plugin, sway and grim
+#                            for the headless test desktop) and LIRC (lircd, irsend and irxevent, for KavoRemote's LIRC tests and benchmarks)
 #   scripts/deps.sh fuzz     clang with libFuzzer
 #   scripts/deps.sh package  the Debian packaging tools, and what the package test runs
 #   scripts/deps.sh docs     what the screenshot script drives the desktop with
@@ -14,6 +15,7 @@ for group in "$@"; do
         build) packages+=(g++ make cmake ninja-build git clang-format pkg-config libgtest-dev binutils dpkg-dev file
                           libx11-dev libxtst-dev libxi-dev libxfixes-dev libxrandr-dev qt6-base-dev libfontconfig-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools qt6-wayland fonts-liberation
                           xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick
+                          libwayland-dev wayland-protocols libxkbcommon-dev qt6-wayland sway grim
                           lirc lirc-x) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
         package) packages+=(dpkg-dev file debhelper help2man lintian man-db) ;;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/X11Desktop.h"
+#include "tests/shell/ShellScreenChecks.h"
 #include "tests/support/SuiteCopy.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace {
@@ -41,6 +43,7 @@ protected:
         ASSERT_NE(m_keys, nullptr);
         m_width = DisplayWidth(m_display.get(), DefaultScreen(m_display.get()));
         m_height = DisplayHeight(m_display.get(), DefaultScreen(m_display.get()));
+        m_screen.emplace(m_width, m_height, [this](int x, int y) { return pixel(x, y); });
 
         m_dir.makeFolder("tree/alpha");
         m_dir.makeFolder("tree/beta/inner");
@@ -74,35 +77,6 @@ protected:
         return value;
     }
 
-    // The layout's lengths on this screen: as they are up to 768 lines, scaled by the height
-    // above that.
-    int scaled(int length) const
-    {
-        return m_height > 768 ? static_cast<int>(std::lround(length * (m_height / 768.0))) : length;
-    }
-    int rowTop(int row) const { return scaled(64) + scaled(38) * row; }
-
-    // Row r is highlighted when its band is blue at the right end; it holds an entry when
-    // its icon has any colour.
-    bool highlighted(int row) { return pixel(m_width - scaled(100) - 5, rowTop(row) + scaled(20)) == 0x0000ff; }
-    bool hasIcon(int row)
-    {
-        for (int x = scaled(70); x < scaled(98); x += 3) {
-            if (pixel(x, rowTop(row) + scaled(16)) != 0) {
-                return true;
-            }
-        }
-        return false;
-    }
-    bool showsOnly(int row, int entries)
-    {
-        for (int r = 0; r < 6; ++r) {
-            if (highlighted(r) != (r == row) || hasIcon(r) != (r < entries)) {
-                return false;
-            }
-        }
-        return true;
-    }
     void press(std::uint8_t virtualKey)
     {
         m_keys->keyEvent(virtualKey, true);
@@ -115,6 +89,7 @@ protected:
     std::unique_ptr<velora::platform::Desktop> m_keys;
     int m_width = 0;
     int m_height = 0;
+    std::optional<velora::test::ShellScreenChecks> m_screen;
     fs::path m_tree;
     fs::path m_settings;
 };
@@ -124,7 +99,7 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     Process shell = start();
     ASSERT_TRUE(shell.started());
     // The remembered directory: "..", alpha, beta, a.jpg, notes.txt under a red line.
-    ASSERT_TRUE(waitFor([&] { return pixel(10, scaled(46)) == 0xff0000 && showsOnly(0, 5); }));
+    ASSERT_TRUE(waitFor([&] { return m_screen->showsTitleLine() && m_screen->showsOnly(0, 5); }));
 
     // One borderless window over the whole screen, with the shell's title and class.
     const Window window = velora::test::findWindowByClass(m_display.get(), "KAVOSHELL");
@@ -139,20 +114,20 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     XFree(title);
 
     press(velora::platform::VK_DOWN);
-    EXPECT_TRUE(waitFor([&] { return showsOnly(1, 5); }));
+    EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 5); }));
     press(velora::platform::VK_DOWN);
     press(velora::platform::VK_RETURN); // Enter on beta: "..", inner, file.txt
-    EXPECT_TRUE(waitFor([&] { return showsOnly(0, 3); }));
+    EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(0, 3); }));
     // Backspace: back up with beta highlighted, scrolled by half the rows of the last paint
     // (3): alpha, beta, a.jpg, notes.txt.
     press(velora::platform::VK_BACK);
-    EXPECT_TRUE(waitFor([&] { return showsOnly(1, 4); }));
+    EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 4); }));
 
     press(velora::platform::VK_DOWN);
     press(velora::platform::VK_RETURN); // Enter on a.jpg: handed to the desktop, the screen stays
     EXPECT_TRUE(waitFor([&] { return fs::exists(m_dir / "opened"); }));
     EXPECT_EQ(velora::test::readFile(m_dir / "opened"), "file://" + (m_tree / "a.jpg").string());
-    EXPECT_TRUE(showsOnly(2, 4));
+    EXPECT_TRUE(m_screen->showsOnly(2, 4));
 
     // A second start leaves at once; the first keeps running.
     Process second = start();
@@ -162,7 +137,7 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
 
     // Escape while the drive list is shown stores the directory that was current before.
     press(velora::platform::VK_F1);
-    EXPECT_TRUE(waitFor([&] { return !showsOnly(2, 4); }));
+    EXPECT_TRUE(waitFor([&] { return !m_screen->showsOnly(2, 4); }));
     press(velora::platform::VK_ESCAPE);
     EXPECT_EQ(shell.waitExit(10s), 0);
     EXPECT_NE(velora::test::readFile(m_settings).find("LastDir=" + m_tree.string() + "\n"), std::string::npos);
