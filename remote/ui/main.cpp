@@ -42,8 +42,10 @@
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/linux/UinputDesktop.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/DesktopChoice.h"
+#include "remote/LogRelay.h"
 #include "remote/RemoteSettings.h"
 #include "remote/ui/RemoteDialog.h"
 #include "ui/ProgramStart.h"
@@ -201,10 +203,14 @@ public:
         std::string uinputError;
         DesktopOpeners openers;
         openers.x11 = [] { return platform::openX11Desktop(nullptr, [] { postToWindowThread(kDisplayLost); }); };
-        // The Wayland back end (virtual-keyboard and virtual-pointer protocols) is not built
-        // into this program yet: an empty opener counts as not available, and the choice
-        // goes on to the next back end.
-        openers.wayland = {};
+        // What the Wayland desktop says (a protocol the compositor lacks) goes to remote.log
+        // once the daemon's log exists; it outlives the desktop.
+        LogRelay desktopLines;
+        openers.wayland = [&desktopLines] {
+            return platform::openWaylandDesktop(
+                nullptr, [&desktopLines](const std::string& line) { desktopLines.add(line); },
+                [] { postToWindowThread(kDisplayLost); });
+        };
         openers.uinput = [&uinputError] {
             platform::UinputOptions options;
             // VELORA_UINPUT_DEVICE: another device file, for tests.
@@ -257,6 +263,12 @@ public:
             dialog.daemon().engine().log().WriteLog("%s", desktopLine.c_str());
         }
         dialog.setDesktopInUse(canEmulate ? std::optional(opened.kind) : std::nullopt);
+        desktopLines.attach(dialog.daemon().engine().log());
+        struct DetachLines
+        {
+            LogRelay& lines;
+            ~DetachLines() { lines.detach(); } // before the dialog and its log go
+        } detachLines{desktopLines};
         // From here until the dialog has ended, an exit() from a library ends the daemon first.
         g_running.store(&dialog);
         const auto end = [&dialog, &status](int why) {

@@ -15,6 +15,7 @@
 #include "ui/SingleInstance.h"
 
 #include <QApplication>
+#include <QThread>
 
 #include <thread>
 
@@ -54,6 +55,9 @@ int main(int argc, char** argv)
     // While Qt connects to the display, which takes as long, the folder is listed with the
     // kinds of its files from the MIME database, and fontconfig reads its configuration,
     // which Qt would otherwise do only when the first text is drawn. None needs the others.
+    // Qt takes the first thread that asks it for thread data as the program's main thread:
+    // this one, before the listing thread asks.
+    QThread::currentThread();
     shell::ui::MimeFileTypes fileTypes;
     system.fileTypes = &fileTypes;
     std::jthread listing([&system] { shell::ListDirectory(g_list, system); });
