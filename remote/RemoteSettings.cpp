@@ -42,6 +42,7 @@ constexpr std::array kKeys{
     textKey("LircSocket", &RemoteSettings::LircSocket, "/run/lirc/lircd"),
     textKey("InputDevice", &RemoteSettings::InputDevice, ""),
     numberKey("RepeatKeys", &RemoteSettings::RepeatKeys, 1, {0, 1}),
+    numberKey("Feedback", &RemoteSettings::Feedback, 1, {0, 1}),
 };
 
 } // namespace
