@@ -25,6 +25,7 @@ class QSystemTrayIcon;
 
 namespace velora::remote::ui {
 
+class FeedbackWindow;
 class UpDownControl;
 
 class RemoteDialog : public QDialog, public DaemonWindow
@@ -74,6 +75,13 @@ public:
     void updateTrayIcon(int mouseMode) override;
     void startWindowTimer() override { m_windowTimer.start(); }
     void stopWindowTimer() override { m_windowTimer.stop(); }
+    void runOnWindowThread(std::function<void()> task) override
+    {
+        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    }
+    void showFeedback(const std::string& text) override;
+    // The feedback window, once a key has been shown; null before.
+    FeedbackWindow* feedbackWindow() const { return m_feedbackWindow.get(); }
 
 signals:
     void ended(int result);
@@ -154,6 +162,8 @@ private:
     UpDownControl* m_speedSpin = nullptr;
     QComboBox* m_keySource = nullptr;
     QCheckBox* m_repeatKeys = nullptr;
+    QCheckBox* m_feedback = nullptr;
+    std::unique_ptr<FeedbackWindow> m_feedbackWindow;
     QLineEdit* m_lircSocket = nullptr;
     QLineEdit* m_inputDevice = nullptr;
 };
