@@ -39,6 +39,8 @@ public:
     std::set<std::string> windows;   // titles that activateWindow finds
     std::set<std::uint8_t> keysDown; // the keys held, as isKeyDown sees them
     int titleReads = 0;
+    platform::WindowClass windowClass; // of the window in front
+    int classReads = 0;
 
     void keyEvent(std::uint8_t virtualKey, bool down) override { add((down ? "+" : "-") + keyLabel(virtualKey)); }
     void mouseButton(platform::MouseButton button, bool down) override
@@ -63,6 +65,12 @@ public:
         std::lock_guard lock(m_mutex);
         ++titleReads;
         return title;
+    }
+    platform::WindowClass foregroundClass() override
+    {
+        std::lock_guard lock(m_mutex);
+        ++classReads;
+        return windowClass;
     }
     void minimiseForeground() override { add("minimise"); }
     void maximiseForeground() override { add("maximise"); }
