@@ -132,18 +132,21 @@ TEST_F(KavoRemoteMacroTest, MuteIsTheDesktopsMuteKeyAndWindowClassesPickTheirSec
     std::stringstream text;
     text << shipped.rdbuf();
     writeMacros(text.str() + "\nWhenClass \"velora-player\"\nDown: [VK_F5]\nEnd\n");
-    test::XTestWindow plain("Velora Plain Window");
-    test::XTestWindow player("Velora Plain Window", "velora-player"); // the same title
-    ASSERT_TRUE(plain.ok() && player.ok());
     startDaemon();
     EXPECT_EQ(log().find("default.mac:"), std::string::npos) << "the shipped file has no skipped line:\n" << log();
-
-    player.focus();
-    player.drain();
-    press("Mute");
-    press("Down");
-    EXPECT_EQ(player.keyPresses(500ms), (std::vector<KeySym>{XF86XK_AudioMute, XK_F5}));
-
+    {
+        test::XTestWindow player("Velora Plain Window", "velora-player");
+        ASSERT_TRUE(player.ok());
+        player.focus();
+        player.drain();
+        press("Mute");
+        press("Down");
+        EXPECT_EQ(player.keyPresses(500ms), (std::vector<KeySym>{XF86XK_AudioMute, XK_F5}));
+    }
+    // A window of the same title without the class: the Default binding. (Made after the
+    // other has gone, so that the window manager makes it the active one.)
+    test::XTestWindow plain("Velora Plain Window");
+    ASSERT_TRUE(plain.ok());
     plain.focus();
     plain.drain();
     press("Down");

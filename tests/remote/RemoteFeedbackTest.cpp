@@ -15,7 +15,7 @@ class FakeFileWatches final : public platform::FileWatchService
 public:
     struct Watch final : platform::FileWatch
     {
-        explicit Watch(FakeFileWatches& owner) : owner(owner) {}
+        explicit Watch(FakeFileWatches& watches) : owner(watches) {}
         ~Watch() override { owner.changed = nullptr; }
         FakeFileWatches& owner;
     };
