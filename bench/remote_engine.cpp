@@ -47,8 +47,8 @@
 
 namespace {
 
-using bench::Clock;
 using bench::cardKeyLatencies;
+using bench::Clock;
 using bench::percentile;
 using namespace std::chrono_literals;
 

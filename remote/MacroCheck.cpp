@@ -76,8 +76,8 @@ std::vector<std::string> checkMacroText(std::string_view text)
             const bool start = command == '&';
             const std::size_t close = rest.find(command);
             if (close == std::string_view::npos) {
-                findings.push_back(std::string("'") + command + "' without its closing '" + command + "': " +
-                                   (start ? "no program is started" : "no window is brought to the front"));
+                findings.push_back(std::string("'") + command + "' without its closing '" + command +
+                                   "': " + (start ? "no program is started" : "no window is brought to the front"));
                 return findings;
             }
             if (close > MacroPlayer::kMaxCommandText) {

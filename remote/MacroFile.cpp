@@ -175,8 +175,7 @@ private:
         if (isHeaderKeyword(token)) {
             report(quoted + " inside a section (is the End before it missing?): the line is ignored");
         } else if (const char* name = keyNameIgnoringCase(token)) {
-            report("unknown key name " + quoted + ": key names are case-sensitive (" + name +
-                   "); the line is ignored");
+            report("unknown key name " + quoted + ": key names are case-sensitive (" + name + "); the line is ignored");
         } else if (const std::size_t tab = token.find('\t');
                    tab != std::string_view::npos && findKeyName(token.substr(0, tab))) {
             report("a tab after the key name " + std::string(token.substr(0, tab)) +
@@ -241,11 +240,10 @@ const std::string* MacroTables::lookup(RemoteKey key, std::string_view title,
     for (int i = 1; i < scopeCount; ++i) {
         const MacroScope& scope = scopes[static_cast<std::size_t>(i)];
         const std::string& pattern = *scope.titlePattern;
-        const bool matches = scope.matchesClass ? (!windowClass.instance.empty() &&
-                                                   equalsIgnoringCase(pattern, windowClass.instance)) ||
-                                                      (!windowClass.name.empty() &&
-                                                       equalsIgnoringCase(pattern, windowClass.name))
-                                                : title.find(pattern) != std::string_view::npos;
+        const bool matches =
+            scope.matchesClass ? (!windowClass.instance.empty() && equalsIgnoringCase(pattern, windowClass.instance)) ||
+                                     (!windowClass.name.empty() && equalsIgnoringCase(pattern, windowClass.name))
+                               : title.find(pattern) != std::string_view::npos;
         if (!matches) {
             continue;
         }

@@ -7,8 +7,8 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <cstdint>
+#include <functional>
 
 #include "hw/CaptureCard.h"
 #include "platform/Clock.h"

@@ -286,9 +286,8 @@ void RemoteDaemon::watchMacroFile()
         return;
     }
     const std::string path = m_engine.macroFileOnDisk(MacroPath);
-    m_macroWatch = m_services.fileWatches->watchFile(path, kMacroSettleMs, kMacroMaxWaitMs, [this] {
-        m_window.runOnWindowThread([this] { macroFileChanged(); });
-    });
+    m_macroWatch = m_services.fileWatches->watchFile(
+        path, kMacroSettleMs, kMacroMaxWaitMs, [this] { m_window.runOnWindowThread([this] { macroFileChanged(); }); });
     if (!m_macroWatch) {
         m_engine.log().WriteNotice("The folder of '%s' cannot be watched: changes to it need \"Reload key tables\"\n",
                                    path.c_str());
@@ -333,10 +332,10 @@ std::optional<OptionsError> RemoteDaemon::takeOptions(const OptionsForm& form)
 
 OptionsForm RemoteDaemon::options() const
 {
-    return OptionsForm{AutoInit != 0,  std::to_string(AutoInitTimeout),
-                       MacroPath,      std::to_string(MouseSpeed),
-                       ReinitHotKey,   static_cast<int>(keySourceKind(KeySource).value_or(KeySourceKind::Card)),
-                       LircSocket,     InputDevice,
+    return OptionsForm{AutoInit != 0,   std::to_string(AutoInitTimeout),
+                       MacroPath,       std::to_string(MouseSpeed),
+                       ReinitHotKey,    static_cast<int>(keySourceKind(KeySource).value_or(KeySourceKind::Card)),
+                       LircSocket,      InputDevice,
                        RepeatKeys != 0, Feedback != 0};
 }
 

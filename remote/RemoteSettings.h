@@ -61,8 +61,8 @@ struct SettingRange
 SettingRange settingRange(int RemoteSettings::*field);
 
 // Reads every key in the table's order: InitialMode, AutoInit, AutoInitTimeout, MacroPath,
-// ReinitHotKey, MouseSpeed, Debug, KeySource, LircSocket, InputDevice, RepeatKeys, Feedback. Missing keys and a missing file give
-// the defaults.
+// ReinitHotKey, MouseSpeed, Debug, KeySource, LircSocket, InputDevice, RepeatKeys, Feedback. Missing keys and a missing
+// file give the defaults.
 RemoteSettings readRemoteSettings(platform::Profile& profile, const std::string& iniPath);
 
 // Writes the number keys in the table's order, then the text keys, leaving out the ones that

@@ -149,8 +149,9 @@ void RemoteDialog::buildControls()
     m_inputDevice->setPlaceholderText(tr("(first receiver)"));
     m_feedback = layout.add(new QCheckBox(tr("Show each key on the screen"), this), 14, 212, 150, 10);
 
-    QWidget* order[] = {m_hide, m_autoInit, m_timeout, m_reinitNow, m_hotKey,     m_macroPath,  m_browse,     m_reload,
-                        m_save, m_exit,     m_speed,   m_keySource, m_repeatKeys, m_lircSocket, m_inputDevice, m_feedback};
+    QWidget* order[] = {m_hide,       m_autoInit,   m_timeout,     m_reinitNow, m_hotKey, m_macroPath,
+                        m_browse,     m_reload,     m_save,        m_exit,      m_speed,  m_keySource,
+                        m_repeatKeys, m_lircSocket, m_inputDevice, m_feedback};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }

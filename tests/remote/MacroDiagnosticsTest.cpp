@@ -52,11 +52,12 @@ TEST(MacroDiagnostics, EachSkippedOrCutLineIsNamedAndTheTablesStayTheSame)
         {"Default\nmute: \"m\"\nEnd\n", {{2, "unknown key name 'mute': key names are case-sensitive (Mute)"}}},
         {"Default\nMute\t[VK_F1]\nEnd\n", {{2, "a tab after the key name Mute does not end it"}}},
         {"Default\n  # a comment inside\nEnd\nEnd\n", {{4, "End outside a section"}}},
-        {"default\nDown: [VK_DOWN]\n", {{1, "'default' is not a section header: Default, WhenActive and WhenClass"},
-                                        {2, "'Down:' is not a section header"}}},
+        {"default\nDown: [VK_DOWN]\n",
+         {{1, "'default' is not a section header: Default, WhenActive and WhenClass"},
+          {2, "'Down:' is not a section header"}}},
         {"\tDefault\n", {{1, "'\tDefault' is not a section header (Default"}}},
-        {"WhenActive\nDown: [VK_DOWN]\n", {{1, "WhenActive without a title: no section opens"},
-                                           {2, "'Down:' is not a section header"}}},
+        {"WhenActive\nDown: [VK_DOWN]\n",
+         {{1, "WhenActive without a title: no section opens"}, {2, "'Down:' is not a section header"}}},
         {"Default\nWhenClass \"mpv\"\nEnd\n", {{2, "'WhenClass' inside a section (is the End before it missing?)"}}},
         {manyScopes, {{127, "more than 63 WhenActive and WhenClass sections: this section is ignored"}}},
         {"Default\nRecall: &" + longTitle + "&\nFrame: @" + longTitle + "@\nEnd\n",
@@ -68,9 +69,10 @@ TEST(MacroDiagnostics, EachSkippedOrCutLineIsNamedAndTheTablesStayTheSame)
         {"Default\n" + chord + "\nEnd\n", {{2, "Down: chord of more than 100 keys"}}},
         {"Default\nDown: [VK_DWON] [VK_VOLUME_UP]\nEnd\n",
          {{2, "Down: unknown key name 'VK_DWON' in a chord: it presses the key V instead"}}},
-        {"Default\n" + longLine + "\nDown: [VK_DOWN]\n", {{2, "line of 600 characters: read as several lines"},
-                                                          {2, "unknown key name '" + std::string(511, 'x') + "'"},
-                                                          {2, "unknown key name '" + std::string(89, 'x') + "'"}}},
+        {"Default\n" + longLine + "\nDown: [VK_DOWN]\n",
+         {{2, "line of 600 characters: read as several lines"},
+          {2, "unknown key name '" + std::string(511, 'x') + "'"},
+          {2, "unknown key name '" + std::string(89, 'x') + "'"}}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.file.substr(0, 60));
@@ -131,8 +133,8 @@ TEST(MacroDiagnostics, MediaKeysHaveTheirCodesAndCleanTextsNeedNoNote)
     EXPECT_EQ(LookupVirtualKey("VK_LAUNCH_MAIL"), 0xB4);
     EXPECT_EQ(LookupVirtualKey("VK_LAUNCH_MEDIA_SELECT"), 0xB5);
     EXPECT_EQ(virtualKeyName(0xAD), std::string("VK_VOLUME_MUTE"));
-    for (const char* text : {"[VK_CONTROL VK_MENU VK_DELETE]", "\"&@[\" &kavoshell --full& %0 %2", "!\"u\"",
-                             "[a b] @Title@", "[VK_F1"}) {
+    for (const char* text :
+         {"[VK_CONTROL VK_MENU VK_DELETE]", "\"&@[\" &kavoshell --full& %0 %2", "!\"u\"", "[a b] @Title@", "[VK_F1"}) {
         EXPECT_TRUE(checkMacroText(text).empty()) << text;
     }
 }

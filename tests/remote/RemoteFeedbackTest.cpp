@@ -35,9 +35,10 @@ public:
 TEST(RemoteFeedback, EachKeySaysWhatItDid)
 {
     DaemonRig rig("[KavoRemote]\nDebug=1\n");
-    rig.files.put("default.mac", "Default\nDown: [VK_DOWN]\nChannelUp: [VK_PRIOR]\nFullScreen: &/opt/velora/KavoShell -f&\n"
-                                 "Enter: \"Hello\"[VK_CONTROL VK_RETURN] %1\nMute: \n End\n"
-                                 "WhenClass \"mpv\"\nDown: \"j\"\nEnd\n");
+    rig.files.put("default.mac",
+                  "Default\nDown: [VK_DOWN]\nChannelUp: [VK_PRIOR]\nFullScreen: &/opt/velora/KavoShell -f&\n"
+                  "Enter: \"Hello\"[VK_CONTROL VK_RETURN] %1\nMute: \n End\n"
+                  "WhenClass \"mpv\"\nDown: \"j\"\nEnd\n");
     RemoteDaemon& daemon = rig.make();
     std::vector<std::string> shown;
     daemon.engine().setFeedbackListener([&shown](const std::string& text) { shown.push_back(text); });
@@ -82,7 +83,8 @@ TEST(RemoteFeedback, TheMacroFileIsWatchedReloadedWhenItChangesAndItsSkippedLine
     rig.fileWatches = &watches;
     rig.files.put("TV.MAC", "Default\nDown: [VK_DOWN]\nDwon: [VK_UP]\nEnd\n");
     RemoteDaemon& daemon = rig.make();
-    EXPECT_EQ(rig.logFile.lines(), std::vector<std::string>{"TV.MAC:3: unknown key name 'Dwon': the line is ignored\n"});
+    EXPECT_EQ(rig.logFile.lines(),
+              std::vector<std::string>{"TV.MAC:3: unknown key name 'Dwon': the line is ignored\n"});
     EXPECT_TRUE(watches.watched.empty()) << "watched from the start on";
     ASSERT_TRUE(daemon.start());
     // The file found on disk is watched, by the name it has there.
