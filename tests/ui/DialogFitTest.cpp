@@ -66,8 +66,9 @@ TEST(DialogFit, KavoRemoteOptionsWindow)
         const ui::DialogUnits units = ui::DialogLayout::unitsOf(dialog);
         EXPECT_EQ(units.baseY(), ui::DialogUnits(QApplication::font()).baseY()) << where;
         EXPECT_LT(units.widening(), 1.25) << where;
-        // The template's 164 units and the key source's group below them.
-        EXPECT_EQ(dialog.size(), QSize(units.x(256), units.y(214))) << where;
+        // The template's 164 units, the key source's group below them and the feedback's
+        // check box below that.
+        EXPECT_EQ(dialog.size(), QSize(units.x(256), units.y(226))) << where;
         EXPECT_EQ(lines(test::layoutProblems(dialog)), "") << where;
         // The scale factor is in force: the window draws at that many device pixels.
         EXPECT_DOUBLE_EQ(dialog.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble()) << where;
