@@ -16,15 +16,16 @@ FeedbackWindow::FeedbackWindow()
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setFocusPolicy(Qt::NoFocus);
-    setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("background: #202020; color: #f0f0f0;"));
+    // The label fills the window: dark, with a light edge that shows on a dark desktop too.
+    setStyleSheet(QStringLiteral("QLabel { background: #202020; color: #f0f0f0; border: 1px solid #909090;"
+                                 " padding: 10px 18px; }"));
     QFont font = m_label->font();
     font.setPointSizeF(font.pointSizeF() * 1.6);
     font.setBold(true);
     m_label->setFont(font);
     m_label->setAlignment(Qt::AlignCenter);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(18, 10, 18, 10);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_label);
 
     m_hold.setSingleShot(true);
