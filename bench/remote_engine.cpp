@@ -32,6 +32,7 @@
 #include <sched.h>
 
 #include "BenchSupport.h"
+#include "CardKeys.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "platform/linux/LinuxLogFile.h"
@@ -46,6 +47,7 @@
 
 namespace {
 
+using bench::cardKeyLatencies;
 using bench::Clock;
 using bench::percentile;
 using namespace std::chrono_literals;
@@ -138,26 +140,6 @@ public:
 private:
     velora::platform::TimerService& m_inner;
 };
-
-// Key presses through the card: a code written into GPIO_DATA, the key press at the window.
-std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, velora::test::XTestWindow& window,
-                                     int keys)
-{
-    std::vector<double> latencies;
-    for (int i = 0; i < keys; ++i) {
-        chip.writeRegister(0x200, 0xFF);
-        std::this_thread::sleep_for(std::chrono::microseconds(25'000 + (i * 7919) % 10'000));
-        const auto written = Clock::now();
-        chip.writeRegister(0x200, 0x98);
-        const auto arrived = bench::nextKeyPress(window, 1s);
-        if (!arrived) {
-            std::fprintf(stderr, "remote_engine: key %d never arrived\n", i);
-            return {};
-        }
-        latencies.push_back(bench::milliseconds(*arrived - written));
-    }
-    return latencies;
-}
 
 } // namespace
 

@@ -110,6 +110,21 @@ inline constexpr std::uint8_t VK_RCONTROL = 0xA3;
 inline constexpr std::uint8_t VK_LMENU = 0xA4;
 inline constexpr std::uint8_t VK_RMENU = 0xA5;
 
+// Browser, volume, media-player and launch keys of multimedia keyboards and remotes; a desktop
+// sends them as its own media keys, so that its volume and player controls react.
+inline constexpr std::uint8_t VK_BROWSER_BACK = 0xA6;
+inline constexpr std::uint8_t VK_BROWSER_FORWARD = 0xA7;
+inline constexpr std::uint8_t VK_BROWSER_HOME = 0xAC;
+inline constexpr std::uint8_t VK_VOLUME_MUTE = 0xAD;
+inline constexpr std::uint8_t VK_VOLUME_DOWN = 0xAE;
+inline constexpr std::uint8_t VK_VOLUME_UP = 0xAF;
+inline constexpr std::uint8_t VK_MEDIA_NEXT_TRACK = 0xB0;
+inline constexpr std::uint8_t VK_MEDIA_PREV_TRACK = 0xB1;
+inline constexpr std::uint8_t VK_MEDIA_STOP = 0xB2;
+inline constexpr std::uint8_t VK_MEDIA_PLAY_PAUSE = 0xB3;
+inline constexpr std::uint8_t VK_LAUNCH_MAIL = 0xB4;
+inline constexpr std::uint8_t VK_LAUNCH_MEDIA_SELECT = 0xB5;
+
 // Terminal keys.
 inline constexpr std::uint8_t VK_ATTN = 0xF6;
 inline constexpr std::uint8_t VK_CRSEL = 0xF7;

@@ -71,6 +71,9 @@ void Receiver::DecodeCode(std::uint32_t code)
     const IrCode* row = findIrCode(code);
     if (row == nullptr) {
         m_log.WriteLog("    RK_MAKE(0x%02x, RK_UNKNOWN),\n", code);
+        if (m_unknown) {
+            m_unknown(code);
+        }
         return;
     }
     // Elapsed time as an unsigned difference, so that the test also holds across the wrap

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "hw/CaptureCard.h"
 #include "platform/Clock.h"
@@ -39,6 +40,9 @@ public:
     void DecodeCode(std::uint32_t code);
 
     KeyQueue& queue() { return m_queue; }
+    // Told, on the tick thread, of every code that is no key of the remote. Set it before the
+    // tick starts.
+    void setUnknownCodeListener(std::function<void(std::uint32_t)> listener) { m_unknown = std::move(listener); }
 
     // State seen by tests.
     bool reinitPending() const { return reinitRequested.load(); }
@@ -47,6 +51,7 @@ private:
     platform::Clock& m_clock;
     RemoteLog& m_log;
     KeyQueue m_queue;
+    std::function<void(std::uint32_t)> m_unknown;
 
     CaptureCard* m_card = nullptr;
     std::atomic<bool> reinitRequested{false};

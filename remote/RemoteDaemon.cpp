@@ -84,6 +84,9 @@ RemoteDaemon::RemoteDaemon(const DaemonServices& services, DaemonWindow& window,
     InputDevice = settings.InputDevice;
     RepeatKeys = settings.RepeatKeys;
     m_engine.setRepeatKeys(RepeatKeys != 0);
+    Feedback = settings.Feedback;
+    m_engine.setFeedbackOn(Feedback != 0);
+    m_engine.setFeedbackListener([this](const std::string& text) { m_window.showFeedback(text); });
     if (!keySourceKind(KeySource)) {
         m_engine.log().WriteLog("KeySource '%s' is not card, lirc or input: the card serves\n", KeySource.c_str());
     }
@@ -105,6 +108,7 @@ bool RemoteDaemon::start()
     }
     m_started = true;
     updateTimers();
+    watchMacroFile();
     if (keySourceKind(KeySource).value_or(KeySourceKind::Card) != KeySourceKind::Card) {
         // LIRC and input devices need no card: the source waits for what it reads itself.
         openEventSource();
@@ -142,7 +146,8 @@ void RemoteDaemon::shutdown()
     if (m_shutDown.exchange(true)) {
         return;
     }
-    m_engine.shutdown(); // stops the event source as well
+    m_macroWatch.reset(); // waits for a change being reported
+    m_engine.shutdown();  // stops the event source as well
     m_eventSource.reset();
     updateTimers();
     m_engine.DisarmReceiver();
@@ -301,6 +306,31 @@ bool RemoteDaemon::reloadMacroFile()
     return !m_shutDown.load() && m_engine.LoadMacroFile(MacroPath);
 }
 
+void RemoteDaemon::macroFileChanged()
+{
+    if (m_shutDown.load()) {
+        return;
+    }
+    if (m_engine.LoadMacroFile(MacroPath)) {
+        m_engine.log().WriteNotice("Reloaded key tables from '%s' after it changed\n", MacroPath.c_str());
+    }
+}
+
+void RemoteDaemon::watchMacroFile()
+{
+    m_macroWatch.reset();
+    if (m_services.fileWatches == nullptr || m_shutDown.load()) {
+        return;
+    }
+    const std::string path = m_engine.macroFileOnDisk(MacroPath);
+    m_macroWatch = m_services.fileWatches->watchFile(path, kMacroSettleMs, kMacroMaxWaitMs,
+                                                     [this] { m_window.post([this] { macroFileChanged(); }); });
+    if (!m_macroWatch) {
+        m_engine.log().WriteNotice("The folder of '%s' cannot be watched: changes to it need \"Reload key tables\"\n",
+                                   path.c_str());
+    }
+}
+
 void RemoteDaemon::speedEdited(std::string_view text)
 {
     const int speed = atoiOf(text);
@@ -332,17 +362,19 @@ std::optional<OptionsError> RemoteDaemon::takeOptions(const OptionsForm& form)
     InputDevice = form.inputDevice;
     RepeatKeys = form.repeatKeys ? 1 : 0;
     m_engine.setRepeatKeys(form.repeatKeys);
+    Feedback = form.feedback ? 1 : 0;
+    m_engine.setFeedbackOn(form.feedback);
     updateTimers();
     return std::nullopt;
 }
 
 OptionsForm RemoteDaemon::options() const
 {
-    return OptionsForm{AutoInit != 0,  std::to_string(AutoInitTimeout),
-                       MacroPath,      std::to_string(MouseSpeed),
-                       ReinitHotKey,   static_cast<int>(keySourceKind(KeySource).value_or(KeySourceKind::Card)),
-                       LircSocket,     InputDevice,
-                       RepeatKeys != 0};
+    return OptionsForm{AutoInit != 0,   std::to_string(AutoInitTimeout),
+                       MacroPath,       std::to_string(MouseSpeed),
+                       ReinitHotKey,    static_cast<int>(keySourceKind(KeySource).value_or(KeySourceKind::Card)),
+                       LircSocket,      InputDevice,
+                       RepeatKeys != 0, Feedback != 0};
 }
 
 std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
@@ -363,6 +395,7 @@ std::optional<OptionsError> RemoteDaemon::saveOptions(const OptionsForm& form)
     settings.LircSocket = LircSocket;
     settings.InputDevice = InputDevice;
     settings.RepeatKeys = RepeatKeys;
+    settings.Feedback = Feedback;
     if (!writeRemoteSettings(m_services.profile, m_iniPath, settings)) {
         m_window.showFailure("The options could not be saved to '" + m_iniPath + "'.");
     }
@@ -378,6 +411,9 @@ std::optional<OptionsError> RemoteDaemon::reloadKeyTables(const OptionsForm& for
         return error;
     }
     m_engine.LoadMacroFile(MacroPath);
+    if (m_windowTimerRunning) {
+        watchMacroFile(); // the path may have changed; watched from the start on
+    }
     // Shown also when the file could not be read: the earlier tables then stay in force.
     m_window.showMessage("Loaded key tables from '" + MacroPath + "'.");
     return std::nullopt;

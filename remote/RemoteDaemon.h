@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "hw/CaptureCard.h"
+#include "platform/FileWatch.h"
 #include "platform/KeySourceFactory.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Profile.h"
@@ -48,6 +49,10 @@ public:
     // Runs the call on the window thread, later; may be called from any thread. A window that
     // has gone meanwhile drops it.
     virtual void post(std::function<void()> call) = 0;
+    // Shows the on-screen feedback text (a remote key and what it did) for about a second.
+    // Called on the thread that dispatched the key: an implementation hands it over to its
+    // window thread and never takes the focus. By default nothing is shown.
+    virtual void showFeedback(const std::string& text) { static_cast<void>(text); }
 };
 
 struct DaemonServices
@@ -57,6 +62,8 @@ struct DaemonServices
     platform::Profile& profile;
     // The event key sources (KeySource lirc or input); without it only the card serves.
     platform::KeySourceFactory* keySources = nullptr;
+    // Watches the macro file in use, to reload it when it changes; without it no live reload.
+    platform::FileWatchService* fileWatches = nullptr;
 };
 
 // The options window's controls, as their contents stand.
@@ -72,6 +79,7 @@ struct OptionsForm
     std::string lircSocket{};  // edit "LIRC socket"
     std::string inputDevice{}; // edit "Input device"
     bool repeatKeys = true;    // check box "Repeat held keys"
+    bool feedback = true;      // check box "Show keys on screen", beside the group
 };
 
 // A value of the options window out of its range: which control, and the message to show.
@@ -136,6 +144,13 @@ public:
     // without a message: for a reload that a script asks for. False when the file could not
     // be read (the earlier tables then stay).
     bool reloadMacroFile();
+    // The watched macro file has changed on disk and settled: reloads it as reloadMacroFile
+    // does, with one line in the log. On the window thread.
+    void macroFileChanged();
+    // How long a changed macro file must stay unchanged before it is read, and the longest
+    // wait for a writer that keeps it open.
+    static constexpr std::uint32_t kMacroSettleMs = 150;
+    static constexpr std::uint32_t kMacroMaxWaitMs = 2000;
     // A file chosen with "Browse...": becomes MacroPath; the caller shows it, then asks.
     void macroFileChosen(const std::string& path) { MacroPath = path; }
     static std::string loadQuestion(const std::string& path) { return "Load '" + path + "' now ?"; }
@@ -160,8 +175,12 @@ public:
     std::string LircSocket;
     std::string InputDevice;
     int RepeatKeys = 1;
+    // The on-screen feedback on (1) or off (0); applies at once.
+    int Feedback = 1;
 
 private:
+    // Watches the file that MacroPath names now (or stops watching, without a watch service).
+    void watchMacroFile();
     void restartCountdown() { reinitCountdown = AutoInit != 0 ? AutoInitTimeout * 10 : 0; }
     bool hotKeyDown();
     // Puts the hot key's watch and window timer 1 in step with what they serve: the hot key is
@@ -184,6 +203,7 @@ private:
     std::unique_ptr<CaptureCard> m_card;
     std::unique_ptr<platform::KeyEventSource> m_eventSource;
     bool m_started = false;
+    std::unique_ptr<platform::FileWatch> m_macroWatch;
     bool m_windowTimerRunning = false;
     bool m_hotKeyWatched = false;
     std::atomic<bool> m_shutDown{false};

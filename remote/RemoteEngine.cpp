@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "remote/KernelKeys.h"
+#include "remote/KeyFeedback.h"
 
 namespace velora::remote {
 
@@ -10,7 +11,9 @@ RemoteEngine::RemoteEngine(const RemoteServices& services)
     : m_services(services), m_log(services.log), m_receiver(services.clock, m_log),
       m_player(services.desktop, services.clock, services.timers, services.programs),
       m_mouse(services.desktop, m_mouseStep), m_tables(std::make_shared<MacroTables>())
-{}
+{
+    m_receiver.setUnknownCodeListener([this](std::uint32_t code) { showFeedback(unknownKeyFeedback(code)); });
+}
 
 RemoteEngine::~RemoteEngine()
 {
@@ -29,21 +32,45 @@ void RemoteEngine::shutdown()
 
 bool RemoteEngine::LoadMacroFile(const std::string& path)
 {
+    std::string read = path;
     auto text = m_services.files.readText(path);
     if (!text) {
         // Macro files are data files: "Default.MAC" serves for "default.mac".
         if (const auto found = m_services.files.findIgnoringCase(path)) {
+            read = *found;
             text = m_services.files.readText(*found);
         }
     }
     if (!text) {
+        m_log.WriteNotice("The macro file '%s' could not be read: the key tables in force stay\n", path.c_str());
         return false;
     }
-    std::shared_ptr<const MacroTables> tables = parseMacroFile(*text);
-    std::lock_guard lock(m_tablesLock);
-    m_tables.swap(tables);
-    // The old tables go when the last key played from them is done.
+    std::vector<MacroDiagnostic> diagnostics;
+    std::shared_ptr<const MacroTables> tables = parseMacroFile(*text, &diagnostics);
+    {
+        std::lock_guard lock(m_tablesLock);
+        m_tables.swap(tables);
+        // The old tables go when the last key played from them is done.
+    }
+    for (const MacroDiagnostic& diagnostic : diagnostics) {
+        m_log.WriteNotice("%s:%d: %s\n", read.c_str(), diagnostic.line, diagnostic.message.c_str());
+    }
     return true;
+}
+
+std::string RemoteEngine::macroFileOnDisk(const std::string& path) const
+{
+    if (m_services.files.readText(path)) {
+        return path;
+    }
+    return m_services.files.findIgnoringCase(path).value_or(path);
+}
+
+void RemoteEngine::showFeedback(const std::string& text)
+{
+    if (m_feedbackOn.load() && m_feedback) {
+        m_feedback(text);
+    }
 }
 
 std::shared_ptr<const MacroTables> RemoteEngine::macroTables() const
@@ -88,31 +115,62 @@ void RemoteEngine::DispatchQueued()
 
 void RemoteEngine::DispatchKey(RemoteKey key)
 {
+    // The feedback is described after the key has acted, so that it never delays the key.
+    const bool feedback = m_feedbackOn.load() && m_feedback;
+    std::string played;
     if (key == keys::MouseMode) {
-        if (!RunBoundMacro(key)) {
-            int mode = m_mouseMode.load();
-            // A change from the window thread between load and store wins over this toggle.
-            m_mouseMode.compare_exchange_strong(mode, mode == 0 ? 1 : 0);
+        if (runBound(key, feedback ? &played : nullptr)) {
+            if (feedback) {
+                showFeedback(keyFeedback(key, describeMacro(played)));
+            }
+            return;
+        }
+        int mode = m_mouseMode.load();
+        // A change from the window thread between load and store wins over this toggle.
+        m_mouseMode.compare_exchange_strong(mode, mode == 0 ? 1 : 0);
+        if (feedback) {
+            showFeedback(m_mouseMode.load() != 0 ? "Mouse mode" : "Keyboard mode");
         }
         return;
     }
     if (m_mouseMode.load() != 0) {
         m_mouse.MouseAction(key);
+        if (feedback) {
+            showFeedback(keyFeedback(key, describeMouseAction(key)));
+        }
         return;
     }
-    RunBoundMacro(key);
+    const bool bound = runBound(key, feedback ? &played : nullptr);
+    if (feedback) {
+        showFeedback(keyFeedback(key, bound ? describeMacro(played) : "nothing bound"));
+    }
 }
 
 bool RemoteEngine::RunBoundMacro(RemoteKey key)
 {
+    return runBound(key, nullptr);
+}
+
+const std::string* RemoteEngine::boundMacro(const MacroTables& tables, RemoteKey key)
+{
+    const std::string title = tables.hasTitleScopes ? m_services.desktop.foregroundTitle() : std::string();
+    const platform::WindowClass windowClass =
+        tables.hasClassScopes ? m_services.desktop.foregroundClass() : platform::WindowClass{};
+    return tables.lookup(key, title, windowClass);
+}
+
+bool RemoteEngine::runBound(RemoteKey key, std::string* played)
+{
     // Held for the whole play, so that a reload cannot free the text being played.
     const std::shared_ptr<const MacroTables> tables = macroTables();
-    const std::string title = tables->hasWindowScopes() ? m_services.desktop.foregroundTitle() : std::string();
-    const std::string* macro = tables->lookup(key, title);
+    const std::string* macro = boundMacro(*tables, key);
     if (macro == nullptr) {
         return false;
     }
     m_player.PlayMacro(*macro);
+    if (played != nullptr) {
+        *played = *macro;
+    }
     return true;
 }
 
@@ -176,8 +234,10 @@ void RemoteEngine::KeyEventArrived(const platform::KeyEvent& event)
         if (event.action == platform::KeyAction::Press) {
             if (event.code >= 0) {
                 m_log.WriteLog("    RK_MAKE(0x%03x, RK_UNKNOWN),\n", static_cast<unsigned>(event.code));
+                showFeedback(unknownKeyFeedback(static_cast<std::uint32_t>(event.code)));
             } else {
                 m_log.WriteLog("    RK_MAKE(%s, RK_UNKNOWN),\n", event.name.c_str());
+                showFeedback(unknownKeyFeedback(event.name));
             }
         }
         return;
@@ -248,8 +308,7 @@ void RemoteEngine::keyHeld(RemoteKey key)
         return;
     }
     const std::shared_ptr<const MacroTables> tables = macroTables();
-    const std::string title = tables->hasWindowScopes() ? m_services.desktop.foregroundTitle() : std::string();
-    const std::string* macro = tables->lookup(key, title);
+    const std::string* macro = boundMacro(*tables, key);
     if (macro != nullptr && MacroPlayer::onlyPressesKeys(*macro)) {
         m_player.PlayMacro(*macro);
     }

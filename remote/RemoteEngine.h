@@ -70,9 +70,21 @@ public:
     void setMouseStep(int step) { m_mouseStep.store(step); }
 
     // Loads a macro file into fresh tables and puts them in force. When the file cannot be
-    // read, the tables in force stay and false is returned.
+    // read, the tables in force stay, the log says so and false is returned. Every line the
+    // loader skips or cuts gives one line "file:line: what and why" in the log, whatever the
+    // Debug setting says. Safe from any thread.
     bool LoadMacroFile(const std::string& path);
     std::shared_ptr<const MacroTables> macroTables() const;
+    // The file LoadMacroFile reads for this path ("Default.MAC" for "default.mac"): the path
+    // itself when there is no such file.
+    std::string macroFileOnDisk(const std::string& path) const;
+
+    // The on-screen feedback: after each key is dispatched, the listener gets a short text of
+    // the key and what it did (KeyFeedback.h), on the thread that dispatched it. Set the
+    // listener before keys come; switch it on and off at any time.
+    void setFeedbackListener(std::function<void(const std::string&)> listener) { m_feedback = std::move(listener); }
+    void setFeedbackOn(bool on) { m_feedbackOn.store(on); }
+    bool feedbackOn() const { return m_feedbackOn.load(); }
 
     // The receiver, on the card the owner keeps. Arm and disarm only while the tick is
     // stopped; re-arming may be asked for at any time.
@@ -143,6 +155,11 @@ private:
     };
 
     void keyHeld(RemoteKey key);
+    // The macro bound to the key for the window in front, from the tables given.
+    const std::string* boundMacro(const MacroTables& tables, RemoteKey key);
+    // Plays the bound macro; its text goes to played when one was played.
+    bool runBound(RemoteKey key, std::string* played);
+    void showFeedback(const std::string& text);
     void glideStep();
     // Ends the hold and its glide; the caller cancels the returned timer outside the lock.
     platform::TimerId endHold();
@@ -159,6 +176,8 @@ private:
     std::shared_ptr<const MacroTables> m_tables;
 
     std::function<void(int)> m_modeListener;
+    std::function<void(const std::string&)> m_feedback;
+    std::atomic<bool> m_feedbackOn{false};
     platform::TimerId m_tick = 0;
     platform::KeyEventSource* m_events = nullptr;
     std::atomic<bool> m_repeatKeys{true};

@@ -13,11 +13,24 @@ void RemoteLog::WriteLog(const char* format, ...)
     }
     va_list args;
     va_start(args, format);
+    write(format, args);
+    va_end(args);
+}
+
+void RemoteLog::WriteNotice(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    write(format, args);
+    va_end(args);
+}
+
+void RemoteLog::write(const char* format, va_list args)
+{
     va_list copy;
     va_copy(copy, args);
     char small[256];
     const int length = std::vsnprintf(small, sizeof small, format, args);
-    va_end(args);
     if (length < 0) {
         va_end(copy);
         return;

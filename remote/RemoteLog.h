@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdarg>
 
 #include "platform/LogFile.h"
 
@@ -16,11 +17,16 @@ public:
 
     // Formats and appends one text, unless suppressed. Safe from any thread.
     void WriteLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The same, written whatever Debug says: for what the user needs to know (a macro file's
+    // skipped lines, its reloads), not for debugging.
+    void WriteNotice(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     void setSuppressed(bool suppressed) { logSuppressed.store(suppressed); }
     bool suppressed() const { return logSuppressed.load(); }
 
 private:
+    void write(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
+
     platform::LogFile& m_file;
     std::atomic<bool> logSuppressed{true};
 };

@@ -43,6 +43,7 @@ constexpr std::array kKeys{
     textKey("LircSocket", &RemoteSettings::LircSocket, "/run/lirc/lircd"),
     textKey("InputDevice", &RemoteSettings::InputDevice, ""),
     numberKey("RepeatKeys", &RemoteSettings::RepeatKeys, 1, {0, 1}),
+    numberKey("Feedback", &RemoteSettings::Feedback, 1, {0, 1}),
     // The options window only shows the back end in use: a choice made in velora.ini stays
     // there, and "Save options..." adds none.
     textKey("Desktop", &RemoteSettings::Desktop, "", false),

@@ -32,6 +32,7 @@ struct RemoteSettings
     std::string LircSocket;  // lircd's socket, for "lirc"
     std::string InputDevice; // the input device for "input"; empty: the first receiver's
     int RepeatKeys = 0;      // 1 repeats a held key's macro (LIRC, input devices), 0 not
+    int Feedback = 0;        // 1 shows each remote key and what it did on the screen, 0 not
     std::string Desktop;     // "x11", "wayland" or "uinput": what keys are sent through; empty:
                              // chosen by the session (remote/DesktopChoice.h)
 };
@@ -62,13 +63,14 @@ struct SettingRange
 SettingRange settingRange(int RemoteSettings::*field);
 
 // Reads every key in the table's order: InitialMode, AutoInit, AutoInitTimeout, MacroPath,
-// ReinitHotKey, MouseSpeed, Debug, KeySource, LircSocket, InputDevice, RepeatKeys, Desktop.
-// Missing keys and a missing file give the defaults.
+// ReinitHotKey, MouseSpeed, Debug, KeySource, LircSocket, InputDevice, RepeatKeys, Feedback,
+// Desktop. Missing keys and a missing file give the defaults.
 RemoteSettings readRemoteSettings(platform::Profile& profile, const std::string& iniPath);
 
 // Writes the number keys in the table's order, then the text keys, leaving out the ones that
-// are only read (Debug, Desktop: set by hand): InitialMode, AutoInit, AutoInitTimeout, ReinitHotKey, MouseSpeed,
-// RepeatKeys, MacroPath, KeySource, LircSocket, InputDevice. Returns false when a write failed.
+// are only read (Debug, Desktop: set by hand): InitialMode, AutoInit, AutoInitTimeout,
+// ReinitHotKey, MouseSpeed, RepeatKeys, Feedback, MacroPath, KeySource, LircSocket,
+// InputDevice. Returns false when a write failed.
 bool writeRemoteSettings(platform::Profile& profile, const std::string& iniPath, const RemoteSettings& settings);
 
 } // namespace velora::remote

@@ -7,6 +7,7 @@ namespace velora::remote {
 #define VK_ROW(code) VirtualKeyName{#code, platform::code}
 // clang-format on
 
+// clang-format off
 const VirtualKeyName VirtualKeyTable[kVirtualKeyCount] = {
     VK_ROW(VK_LBUTTON),   VK_ROW(VK_RBUTTON),    VK_ROW(VK_MBUTTON),  VK_ROW(VK_BACK),       VK_ROW(VK_TAB),
     VK_ROW(VK_CLEAR),     VK_ROW(VK_RETURN),     VK_ROW(VK_SHIFT),    VK_ROW(VK_CONTROL),    VK_ROW(VK_MENU),
@@ -28,7 +29,12 @@ const VirtualKeyName VirtualKeyTable[kVirtualKeyCount] = {
     VK_ROW(VK_LSHIFT),    VK_ROW(VK_RSHIFT),     VK_ROW(VK_LCONTROL), VK_ROW(VK_RCONTROL),   VK_ROW(VK_LMENU),
     VK_ROW(VK_RMENU),     VK_ROW(VK_ATTN),       VK_ROW(VK_CRSEL),    VK_ROW(VK_EXSEL),      VK_ROW(VK_EREOF),
     VK_ROW(VK_PLAY),      VK_ROW(VK_ZOOM),       VK_ROW(VK_NONAME),   VK_ROW(VK_PA1),        VK_ROW(VK_OEM_CLEAR),
+    // The media keys, after the classic rows so that those keep their order.
+    VK_ROW(VK_VOLUME_MUTE),      VK_ROW(VK_VOLUME_DOWN),   VK_ROW(VK_VOLUME_UP),         VK_ROW(VK_MEDIA_NEXT_TRACK),
+    VK_ROW(VK_MEDIA_PREV_TRACK), VK_ROW(VK_MEDIA_STOP),    VK_ROW(VK_MEDIA_PLAY_PAUSE),  VK_ROW(VK_BROWSER_BACK),
+    VK_ROW(VK_BROWSER_FORWARD),  VK_ROW(VK_BROWSER_HOME),  VK_ROW(VK_LAUNCH_MAIL),       VK_ROW(VK_LAUNCH_MEDIA_SELECT),
 };
+// clang-format on
 
 #undef VK_ROW
 

@@ -15,7 +15,8 @@ struct VirtualKeyName
     std::uint8_t code;
 };
 
-inline constexpr int kVirtualKeyCount = 100;
+// The 100 classic names, then the 12 media keys.
+inline constexpr int kVirtualKeyCount = 112;
 extern const VirtualKeyName VirtualKeyTable[kVirtualKeyCount];
 
 // The code of the first table row whose name equals the name exactly; otherwise the code of

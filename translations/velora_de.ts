@@ -309,6 +309,10 @@ Verwenden Sie diese Option mit Vorsicht: Falsche Auflösungen können sogar Ihre
         <translation>Gehaltene Tasten wiederholen</translation>
     </message>
     <message>
+        <source>Show each key on the screen</source>
+        <translation>Jede Taste auf dem Bildschirm zeigen</translation>
+    </message>
+    <message>
         <source>LIRC socket:</source>
         <translation>LIRC-Socket:</translation>
     </message>

@@ -39,6 +39,15 @@ public:
         std::lock_guard lock(m_mutex);
         return lost() ? std::string() : m_windows.foregroundTitle();
     }
+    WindowClass foregroundClass() override
+    {
+        std::lock_guard lock(m_mutex);
+        if (lost()) {
+            return {};
+        }
+        auto [instance, name] = m_windows.foregroundClass();
+        return WindowClass{std::move(instance), std::move(name)};
+    }
     void minimiseForeground() override
     {
         std::lock_guard lock(m_mutex);

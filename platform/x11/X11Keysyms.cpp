@@ -4,6 +4,7 @@
 // pulls in keysymdef.h.
 #define XK_3270
 #include <X11/X.h>
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 #include <array>
@@ -84,6 +85,19 @@ constexpr std::array<KeySym, 256> makeKeysymTable()
     table[VK_PLAY] = XK_3270_Play;
     table[VK_PA1] = XK_3270_PA1;
     table[VK_OEM_CLEAR] = XK_Clear;
+    // Media keys: the XF86 keysyms that desktops bind their volume and player controls to.
+    table[VK_BROWSER_BACK] = XF86XK_Back;
+    table[VK_BROWSER_FORWARD] = XF86XK_Forward;
+    table[VK_BROWSER_HOME] = XF86XK_HomePage;
+    table[VK_VOLUME_MUTE] = XF86XK_AudioMute;
+    table[VK_VOLUME_DOWN] = XF86XK_AudioLowerVolume;
+    table[VK_VOLUME_UP] = XF86XK_AudioRaiseVolume;
+    table[VK_MEDIA_NEXT_TRACK] = XF86XK_AudioNext;
+    table[VK_MEDIA_PREV_TRACK] = XF86XK_AudioPrev;
+    table[VK_MEDIA_STOP] = XF86XK_AudioStop;
+    table[VK_MEDIA_PLAY_PAUSE] = XF86XK_AudioPlay;
+    table[VK_LAUNCH_MAIL] = XF86XK_Mail;
+    table[VK_LAUNCH_MEDIA_SELECT] = XF86XK_AudioMedia;
     return table;
 }
 

@@ -242,23 +242,26 @@ void X11Windows::sendToRoot(Window window, Atom messageType, const std::array<lo
 // with the input focus. From there up to the first window with a name, which is the one whose
 // title counts and the one window commands act on; when none has a name, the top-level
 // window with an empty title.
+Window X11Windows::focusStart()
+{
+    if (const auto active = windowProperty(m_root, m_atoms[kNetActiveWindow]); active && windowExists(*active)) {
+        return *active;
+    }
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(m_display, &focus, &revert);
+    if (focus == PointerRoot) {
+        // Keys go to the window under the pointer.
+        const auto at = pointer();
+        focus = at ? at->child : None;
+    }
+    return focus == m_root ? None : focus;
+}
+
 std::optional<X11Windows::Foreground> X11Windows::foreground()
 {
-    Window start = None;
-    if (const auto active = windowProperty(m_root, m_atoms[kNetActiveWindow]); active && windowExists(*active)) {
-        start = *active;
-    } else {
-        Window focus = None;
-        int revert = 0;
-        XGetInputFocus(m_display, &focus, &revert);
-        if (focus == PointerRoot) {
-            // Keys go to the window under the pointer.
-            const auto at = pointer();
-            focus = at ? at->child : None;
-        }
-        start = focus;
-    }
-    if (start == None || start == m_root) {
+    const Window start = focusStart();
+    if (start == None) {
         return std::nullopt;
     }
     Window topLevel = start;
@@ -275,6 +278,26 @@ std::optional<X11Windows::Foreground> X11Windows::foreground()
         return std::nullopt; // the window went away while we walked up
     }
     return Foreground{topLevel, std::string()};
+}
+
+std::pair<std::string, std::string> X11Windows::foregroundClass()
+{
+    // The first window with a WM_CLASS from the focus up: the program's own top-level window,
+    // whether the focus is on it, on a child of it or on a frame around it.
+    Window window = focusStart();
+    for (int depth = 0; depth < 64 && window != None && window != m_root && !m_connection.lost(); ++depth) {
+        XClassHint hint{};
+        if (XGetClassHint(m_display, window, &hint) != 0) {
+            std::pair<std::string, std::string> names{hint.res_name != nullptr ? hint.res_name : "",
+                                                      hint.res_class != nullptr ? hint.res_class : ""};
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+            return names;
+        }
+        const auto around = tree(window);
+        window = around ? around->parent : None;
+    }
+    return {};
 }
 
 std::string X11Windows::foregroundTitle()

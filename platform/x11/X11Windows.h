@@ -23,6 +23,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/x11/X11Connection.h"
@@ -37,6 +38,8 @@ public:
 
     // The title of the window in front; empty when there is none or it has no title.
     std::string foregroundTitle();
+    // The instance and class names (WM_CLASS) of the program in front; empty when unknown.
+    std::pair<std::string, std::string> foregroundClass();
     void minimiseForeground();
     void maximiseForeground();
     // Brings the window whose title is exactly this text to the front and gives it the focus;
@@ -109,6 +112,8 @@ private:
         std::vector<Window> children;
     };
     std::optional<Tree> tree(Window window);
+    // The window the keys go to (the active window, else the focus), None when there is none.
+    Window focusStart();
     std::optional<Foreground> foreground();
     std::optional<Window> findWindow(const std::string& title);
     void sendToRoot(Window window, Atom messageType, const std::array<long, 5>& data);

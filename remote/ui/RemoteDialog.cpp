@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "platform/ErrorLog.h"
+#include "remote/ui/FeedbackWindow.h"
 #include "remote/ui/UpDownControl.h"
 #include "ui/DialogLayout.h"
 #include "ui/Translations.h"
@@ -95,6 +96,21 @@ void RemoteDialog::windowTimerFired()
     }
 }
 
+void RemoteDialog::showFeedback(const std::string& text)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, shown = QString::fromStdString(text)] {
+            if (!m_ended) {
+                if (!m_feedbackWindow) {
+                    m_feedbackWindow = std::make_unique<FeedbackWindow>();
+                }
+                m_feedbackWindow->showText(shown);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 RemoteDialog::~RemoteDialog()
 {
     if (!m_ended) {
@@ -125,8 +141,9 @@ void RemoteDialog::setDesktopInUse(std::optional<DesktopKind> kind)
 void RemoteDialog::buildControls()
 {
     // The texts fit their template boxes as they are.
-    // The template, 256 by 164 units, and below it the group of the key source.
-    velora::ui::DialogLayout layout(*this, 256, 228, velora::ui::DialogLayout::Sizing::Template);
+    // The template, 256 by 164 units, and below it the group of the key source and the
+    // feedback's check box.
+    velora::ui::DialogLayout layout(*this, 256, 240, velora::ui::DialogLayout::Sizing::Template);
     auto group = [&](const QString& title, int x, int y, int w, int h) {
         // The title sits on the frame's top line, as in the dialog template.
         layout.addGroup(title, x, y, w, h)
@@ -192,9 +209,11 @@ void RemoteDialog::buildControls()
     m_desktopInUse = layout.addLabel(QString(), 76, 208, 166, 8);
     m_desktopInUse->setObjectName(QStringLiteral("desktopInUse"));
     setDesktopInUse(std::nullopt);
+    m_feedback = layout.add(new QCheckBox(tr("Show each key on the screen"), this), 14, 226, 150, 10);
 
-    QWidget* order[] = {m_hide, m_autoInit, m_timeout, m_reinitNow, m_hotKey,     m_macroPath,  m_browse,     m_reload,
-                        m_save, m_exit,     m_speed,   m_keySource, m_repeatKeys, m_lircSocket, m_inputDevice};
+    QWidget* order[] = {m_hide,       m_autoInit,   m_timeout,     m_reinitNow, m_hotKey, m_macroPath,
+                        m_browse,     m_reload,     m_save,        m_exit,      m_speed,  m_keySource,
+                        m_repeatKeys, m_lircSocket, m_inputDevice, m_feedback};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
@@ -327,13 +346,15 @@ void RemoteDialog::fillControls()
     m_lircSocket->setText(qt(form.lircSocket));
     m_inputDevice->setText(qt(form.inputDevice));
     m_repeatKeys->setChecked(form.repeatKeys);
+    m_feedback->setChecked(form.feedback);
 }
 
 OptionsForm RemoteDialog::readControls() const
 {
     return OptionsForm{m_autoInit->isChecked(),     local(m_timeout->text()),     local(m_macroPath->text()),
                        local(m_speed->text()),      m_hotKey->currentIndex(),     m_keySource->currentIndex(),
-                       local(m_lircSocket->text()), local(m_inputDevice->text()), m_repeatKeys->isChecked()};
+                       local(m_lircSocket->text()), local(m_inputDevice->text()), m_repeatKeys->isChecked(),
+                       m_feedback->isChecked()};
 }
 
 bool RemoteDialog::reportOptionsError(const std::optional<OptionsError>& error)

@@ -28,6 +28,7 @@ class QSystemTrayIcon;
 
 namespace velora::remote::ui {
 
+class FeedbackWindow;
 class UpDownControl;
 
 class RemoteDialog : public QDialog, public DaemonWindow
@@ -86,6 +87,9 @@ public:
     void startWindowTimer() override;
     void stopWindowTimer() override;
     void windowTimerChanged() override;
+    void showFeedback(const std::string& text) override;
+    // The feedback window, once a key has been shown; null before.
+    FeedbackWindow* feedbackWindow() const { return m_feedbackWindow.get(); }
 
 signals:
     void ended(int result);
@@ -171,6 +175,8 @@ private:
     UpDownControl* m_speedSpin = nullptr;
     QComboBox* m_keySource = nullptr;
     QCheckBox* m_repeatKeys = nullptr;
+    QCheckBox* m_feedback = nullptr;
+    std::unique_ptr<FeedbackWindow> m_feedbackWindow;
     QLineEdit* m_lircSocket = nullptr;
     QLineEdit* m_inputDevice = nullptr;
     QLabel* m_desktopInUse = nullptr;

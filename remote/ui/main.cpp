@@ -12,9 +12,9 @@
 // card let go (mapping released, then the driver library unloaded). Without an X server the
 // process then ends at once, rather than take down windows on a connection that is gone.
 // SIGPIPE is ignored; SIGUSR1 reloads the macro file, as "Reload key tables" does but
-// without the message. Before all this, --help and --version answer and end with 0, an unknown
-// option ends with 2 after one line on standard error, and a display that cannot be opened at
-// the start ends the program with 1 after one line on standard error and in the system log.
+// without the message; so does a change to the macro file on disk, once it has settled. Before all this, --help and
+// --version answer and end with 0, an unknown option ends with 2 after one line on standard error, and a display that
+// cannot be opened at the start ends the program with 1 after one line on standard error and in the system log.
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
@@ -37,6 +37,7 @@
 #include "platform/NullDesktop.h"
 #include "platform/SearchPathFileSystem.h"
 #include "platform/UserFolders.h"
+#include "platform/linux/LinuxFileWatch.h"
 #include "platform/linux/LinuxKeySourceFactory.h"
 #include "platform/linux/LinuxLogFile.h"
 #include "platform/linux/LinuxProgramStarter.h"
@@ -237,10 +238,11 @@ public:
         platform::LinuxLogFile log(logPath, kLogRotateAt);
         ExitGuardedLoader loader(platform::systemLibraryLoader());
         platform::LinuxKeySourceFactory keySources;
+        platform::LinuxFileWatchService fileWatches;
         int status = kExitEnded;
         RemoteDialog dialog(
             DaemonServices{RemoteServices{platform::systemClock(), timers, *desktop, programs, log, files}, loader,
-                           platform::systemProfile(), &keySources},
+                           platform::systemProfile(), &keySources, &fileWatches},
             iniPath);
         // "Browse..." starts among the user's own macro files when there are any.
         QStringList macroFolders;

@@ -43,6 +43,8 @@ public:
     // Whether watchKeyPresses works here, and who watches: a test presses a key through it.
     bool canWatchKeys = false;
     std::function<void()> keyWatcher;
+    platform::WindowClass windowClass; // of the window in front
+    int classReads = 0;
 
     void keyEvent(std::uint8_t virtualKey, bool down) override { add((down ? "+" : "-") + keyLabel(virtualKey)); }
     void mouseButton(platform::MouseButton button, bool down) override
@@ -67,6 +69,12 @@ public:
         std::lock_guard lock(m_mutex);
         ++titleReads;
         return title;
+    }
+    platform::WindowClass foregroundClass() override
+    {
+        std::lock_guard lock(m_mutex);
+        ++classReads;
+        return windowClass;
     }
     void minimiseForeground() override { add("minimise"); }
     void maximiseForeground() override { add("maximise"); }

@@ -22,6 +22,12 @@ public:
         return m_lines;
     }
 
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_lines.clear();
+    }
+
 private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;

@@ -78,6 +78,7 @@ struct DaemonRig : test::RemoteFakes
     FakeWindow window{log};
     std::optional<RemoteDaemon> daemon;
     platform::KeySourceFactory* keySources = nullptr;
+    platform::FileWatchService* fileWatches = nullptr;
 
     DaemonRig(const std::string& ini = "")
     {
@@ -89,7 +90,7 @@ struct DaemonRig : test::RemoteFakes
     }
     RemoteDaemon& make()
     {
-        daemon.emplace(DaemonServices{services(), loader, profile, keySources}, window, kIni);
+        daemon.emplace(DaemonServices{services(), loader, profile, keySources, fileWatches}, window, kIni);
         return *daemon;
     }
     // A remote key: the receiver's byte changes, and the ticks of the next 300 ms take it

@@ -364,9 +364,9 @@ TEST_F(KavoRemoteTest, MessageBoxesOverTheOptionsWindowUnderTheWindowManager)
     ASSERT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 1; }, 10s))
         << "the options window did not open";
     std::this_thread::sleep_for(500ms);
-    // The speed edit is the template's last control, before the key source's four: 250 there,
-    // then Enter, is the range message.
-    for (int control = 0; control < 5; ++control) {
+    // The speed edit is the template's last control, before the key source's four and the
+    // feedback's check box: 250 there, then Enter, is the range message.
+    for (int control = 0; control < 6; ++control) {
         tapKey(display.get(), XK_Tab, XK_Shift_L);
     }
     for (const KeySym digit : {XK_2, XK_5, XK_0}) {

@@ -254,7 +254,7 @@ TEST(RemoteDaemon, SaveWritesTheKeysInOrderAndRestartsTheCountdown)
     EXPECT_EQ(daemon.reinitCountdown, 50);
     EXPECT_FALSE(daemon.engine().receiver().reinitPending());
     EXPECT_EQ(rig.profile.text(kIni), "; settings\n[KavoRemote]\nDebug=0\nInitialMode=1\nAutoInit=1\n"
-                                      "AutoInitTimeout=5\nReinitHotKey=1\nMouseSpeed=7\nRepeatKeys=1\n"
+                                      "AutoInitTimeout=5\nReinitHotKey=1\nMouseSpeed=7\nRepeatKeys=1\nFeedback=1\n"
                                       "MacroPath=/home/me/tv.mac\nKeySource=card\nLircSocket=\nInputDevice=\n"
                                       "[TV]\nTuner=Default\n");
     // A bad value saves nothing.

@@ -19,6 +19,7 @@
 #include "fakes/MemoryProfile.h"
 #include "fakes/RemoteFakes.h"
 #include "hw/BtRegisters.h"
+#include "remote/ui/FeedbackWindow.h"
 #include "remote/ui/RemoteDialog.h"
 #include "ui/DialogLayout.h"
 
@@ -94,9 +95,9 @@ TEST(RemoteDialog, LaidOutFromTheTemplateInDialogUnits)
 {
     DialogRig rig;
     // The dialog units of the dialog's font, widened as much as its texts need; the template's
-    // 164 units, and the group of the key source below them.
+    // 164 units, the group of the key source below them and the feedback's check box below it.
     const velora::ui::DialogUnits units = velora::ui::DialogLayout::unitsOf(*rig.dialog);
-    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(228)));
+    EXPECT_EQ(rig.dialog->size(), QSize(units.x(256), units.y(240)));
     EXPECT_EQ(rig.dialog->windowTitle(), "KavoRemote");
     EXPECT_EQ(rig.button("Hide")->geometry(), units.rect(87, 142, 50, 14));
     EXPECT_TRUE(rig.button("Hide")->isDefault());
@@ -412,6 +413,54 @@ TEST(RemoteDialog, FunctionKeysExitAndShutdownOrder)
     EXPECT_EQ(rig.ended, std::vector<int>{1});
     EXPECT_EQ(rig.log.joined(), "write 0x200 0x0 unmap 1 8 unload");
     EXPECT_FALSE(rig.dialog->trayIcon()->isVisible());
+}
+
+} // namespace
+} // namespace velora::remote::ui
+
+namespace velora::remote::ui {
+namespace {
+
+TEST(RemoteDialog, FeedbackCheckBoxAndWindowThatNeverTakesTheFocus)
+{
+    DialogRig rig;
+    rig.profile.setText(kIni, "[KavoRemote]\nFeedback=0\n");
+    rig.files.put("default.mac", "Default\nDown: [VK_DOWN]\nEnd\n");
+    rig.dialog = std::make_unique<TestDialog>(DaemonServices{rig.services(), rig.loader, rig.profile}, kIni);
+    QCheckBox* feedback = nullptr;
+    for (QCheckBox* box : rig.dialog->findChildren<QCheckBox*>()) {
+        if (box->text() == "Show each key on the screen") {
+            feedback = box;
+        }
+    }
+    ASSERT_NE(feedback, nullptr);
+    ASSERT_TRUE(rig.dialog->initialise());
+    RemoteEngine& engine = rig.dialog->daemon().engine();
+
+    // Off as read: a key shows nothing.
+    EXPECT_FALSE(feedback->isChecked());
+    engine.DispatchKey(keys::Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.dialog->feedbackWindow(), nullptr);
+
+    // Switched on and saved: on at once, and in velora.ini.
+    feedback->setChecked(true);
+    QTest::mouseClick(rig.button("Save options..."), Qt::LeftButton);
+    EXPECT_EQ(rig.profile.readInt(kIni, "KavoRemote", "Feedback", 7), 1);
+    EXPECT_TRUE(engine.feedbackOn());
+
+    // A key from the tick's thread shows on the window thread, without taking the focus, and
+    // fades after about a second.
+    std::thread([&engine] { engine.DispatchKey(keys::Down); }).join();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->feedbackWindow() != nullptr && rig.dialog->feedbackWindow()->isVisible(),
+                             2000);
+    FeedbackWindow* window = rig.dialog->feedbackWindow();
+    EXPECT_EQ(window->text(), "Down: VK_DOWN");
+    EXPECT_TRUE(window->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(window->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_FALSE(window->isActiveWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), FeedbackWindow::kShowMs + FeedbackWindow::kFadeMs + 1500);
 }
 
 } // namespace

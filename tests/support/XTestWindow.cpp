@@ -6,7 +6,7 @@
 
 namespace velora::test {
 
-XTestWindow::XTestWindow(const char* title) : m_display(openDisplay())
+XTestWindow::XTestWindow(const char* title, const char* className) : m_display(openDisplay())
 {
     Display* display = m_display.get();
     if (display == nullptr) {
@@ -16,6 +16,10 @@ XTestWindow::XTestWindow(const char* title) : m_display(openDisplay())
     m_window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 400, 300, 0, BlackPixel(display, screen),
                                    WhitePixel(display, screen));
     XStoreName(display, m_window, title);
+    if (className != nullptr) {
+        XClassHint hint{const_cast<char*>(className), const_cast<char*>(className)};
+        XSetClassHint(display, m_window, &hint);
+    }
     XSelectInput(display, m_window,
                  KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask |
                      FocusChangeMask);

@@ -17,15 +17,16 @@ namespace velora::test {
 class XTestWindow
 {
 public:
-    // Opens $DISPLAY and shows the window there with the title (WM_NAME); ok() tells whether
-    // it worked.
-    explicit XTestWindow(const char* title);
+    // Opens $DISPLAY and shows the window there with the title (WM_NAME) and, when given, the
+    // class (WM_CLASS, as instance and class name); ok() tells whether it worked.
+    explicit XTestWindow(const char* title, const char* className = nullptr);
     ~XTestWindow();
     XTestWindow(const XTestWindow&) = delete;
     XTestWindow& operator=(const XTestWindow&) = delete;
 
     bool ok() const { return m_window != 0; }
     Display* display() const { return m_display.get(); }
+    Window id() const { return m_window; }
 
     // Gives the window the keyboard focus, with or without a window manager.
     void focus();

@@ -66,9 +66,9 @@ TEST(DialogFit, KavoRemoteOptionsWindow)
         const ui::DialogUnits units = ui::DialogLayout::unitsOf(dialog);
         EXPECT_EQ(units.baseY(), ui::DialogUnits(QApplication::font()).baseY()) << where;
         EXPECT_LT(units.widening(), 1.25) << where;
-        // The template's 164 units and the key source's group below them, with its row that
-        // says what the keys are sent through.
-        EXPECT_EQ(dialog.size(), QSize(units.x(256), units.y(228))) << where;
+        // The template's 164 units, the key source's group below them with its row that says
+        // what the keys are sent through, and the feedback's check box below that.
+        EXPECT_EQ(dialog.size(), QSize(units.x(256), units.y(240))) << where;
         EXPECT_EQ(lines(test::layoutProblems(dialog)), "") << where;
         // Each text the row of the desktop in use may show fits as well.
         for (const auto kind : {remote::DesktopKind::X11, remote::DesktopKind::Wayland, remote::DesktopKind::Uinput}) {
