@@ -22,17 +22,14 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "CardBench.h"
 #include "CardKeys.h"
-#include "drivers/virtualcard/CardStateFile.h"
 #include "platform/linux/LinuxFileWatch.h"
-#include "platform/linux/LinuxLogFile.h"
-#include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteDaemon.h"
 #include "remote/RemoteEngine.h"
 #include "tests/support/ScopedEnvironment.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/XServer.h"
 
 namespace {
@@ -100,37 +97,21 @@ int main()
         return 1;
     }
     const velora::test::ScopedEnvironment display("DISPLAY", server.display());
-    const velora::test::TempDir temp("velora-bench");
-    const std::string dir = temp.path().string();
-    const velora::test::ScopedEnvironment cardPath("VELORA_CARD", dir + "/card");
-    auto state = velora::virtualcard::CardStateFile::open(dir + "/card");
-    if (!state) {
-        std::fprintf(stderr, "macro_feedback: no card state\n");
-        return 1;
-    }
-    velora::virtualcard::VirtualChip chip(state->layout());
-    chip.reset();
-    const std::string macroPath = dir + "/bench.mac";
-    std::ofstream(macroPath) << "Default\nDown: [VK_DOWN]\nEnd\n";
-
+    bench::CardBench rig("macro_feedback");
     velora::test::XTestWindow window("Velora Bench");
     const auto desktop = velora::platform::openX11Desktop();
-    if (!window.ok() || !desktop) {
-        std::fprintf(stderr, "macro_feedback: no X connection\n");
+    if (!rig.ok() || !window.ok() || !desktop) {
+        std::fprintf(stderr, "macro_feedback: no card state or no X connection\n");
         return 1;
     }
     velora::platform::LinuxTimerService timers;
-    velora::platform::LinuxProgramStarter programs("");
-    velora::platform::LinuxLogFile log(dir + "/remote.log");
-    velora::CaptureCard card(velora::platform::systemLibraryLoader(), velora::platform::systemClock(),
-                             velora::CardRelease::UnmapThenUnload);
-    if (!card.IsFound()) {
-        std::fprintf(stderr, "macro_feedback: the virtual card was not found\n");
+    if (!rig.openCard()) {
         return 1;
     }
+    velora::virtualcard::VirtualChip& chip = *rig.chip;
+    const std::string& macroPath = rig.macroPath;
     int status = 0;
-    velora::remote::RemoteEngine engine(velora::remote::RemoteServices{
-        velora::platform::systemClock(), timers, *desktop, programs, log, velora::platform::systemFileSystem()});
+    velora::remote::RemoteEngine engine(rig.services(*desktop, timers));
     engine.LoadMacroFile(macroPath);
 
     // Reloads: the watch with the daemon's settle wait, the reload on the watch's thread.
@@ -165,7 +146,7 @@ int main()
     // Key latency in alternating blocks of 50 keys, feedback off and on.
     FeedbackThread feedback;
     engine.setFeedbackListener([&feedback](const std::string& text) { feedback.post(text); });
-    engine.ArmReceiver(card);
+    engine.ArmReceiver(*rig.card);
     engine.startTick();
     std::this_thread::sleep_for(300ms);
     std::vector<double> without;

@@ -32,16 +32,13 @@
 #include <sched.h>
 
 #include "BenchSupport.h"
+#include "CardBench.h"
 #include "CardKeys.h"
-#include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
-#include "platform/linux/LinuxLogFile.h"
-#include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/x11/X11Desktop.h"
 #include "remote/RemoteEngine.h"
 #include "tests/support/ScopedEnvironment.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/XServer.h"
 #include "tests/support/XTestWindow.h"
 
@@ -151,39 +148,24 @@ int main()
         return 1;
     }
     const velora::test::ScopedEnvironment display("DISPLAY", server.display());
-    const velora::test::TempDir temp("velora-bench");
-    const std::string dir = temp.path().string();
-    const velora::test::ScopedEnvironment cardPath("VELORA_CARD", dir + "/card");
-    auto state = velora::virtualcard::CardStateFile::open(dir + "/card");
-    if (!state) {
-        std::fprintf(stderr, "remote_engine: no card state\n");
-        return 1;
-    }
-    velora::virtualcard::VirtualChip chip(state->layout());
-    chip.reset();
-    std::ofstream(dir + "/bench.mac") << "Default\nDown: [VK_DOWN]\nEnd\n";
-
+    bench::CardBench rig("remote_engine");
     velora::test::XTestWindow window("Velora Bench");
     const auto desktop = velora::platform::openX11Desktop();
-    if (!window.ok() || !desktop) {
-        std::fprintf(stderr, "remote_engine: no X connection\n");
+    if (!rig.ok() || !window.ok() || !desktop) {
+        std::fprintf(stderr, "remote_engine: no card state or no X connection\n");
         return 1;
     }
     velora::platform::LinuxTimerService realTimers;
     TimedTimers timers(realTimers);
-    velora::platform::LinuxProgramStarter programs("");
-    velora::platform::LinuxLogFile log(dir + "/remote.log");
-    velora::CaptureCard card(velora::platform::systemLibraryLoader(), velora::platform::systemClock(),
-                             velora::CardRelease::UnmapThenUnload);
-    if (!card.IsFound()) {
-        std::fprintf(stderr, "remote_engine: the virtual card was not found\n");
+    if (!rig.openCard()) {
         return 1;
     }
+    velora::virtualcard::VirtualChip& chip = *rig.chip;
+    velora::CaptureCard& card = *rig.card;
     int status = 0;
     {
-        velora::remote::RemoteEngine engine(velora::remote::RemoteServices{
-            velora::platform::systemClock(), timers, *desktop, programs, log, velora::platform::systemFileSystem()});
-        engine.LoadMacroFile(dir + "/bench.mac");
+        velora::remote::RemoteEngine engine(rig.services(*desktop, timers));
+        engine.LoadMacroFile(rig.macroPath);
         engine.ArmReceiver(card);
         engine.startTick();
         std::this_thread::sleep_for(100ms);
@@ -230,10 +212,8 @@ int main()
             engine.stopTick();
             engine.DisarmReceiver();
             NormalPriorityTimers normalTimers(realTimers);
-            velora::remote::RemoteEngine normal(velora::remote::RemoteServices{velora::platform::systemClock(),
-                                                                               normalTimers, *desktop, programs, log,
-                                                                               velora::platform::systemFileSystem()});
-            normal.LoadMacroFile(dir + "/bench.mac");
+            velora::remote::RemoteEngine normal(rig.services(*desktop, normalTimers));
+            normal.LoadMacroFile(rig.macroPath);
             normal.ArmReceiver(card);
             normal.startTick();
             std::this_thread::sleep_for(300ms);

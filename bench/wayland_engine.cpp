@@ -13,15 +13,12 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "drivers/virtualcard/CardStateFile.h"
+#include "CardBench.h"
 #include "drivers/virtualcard/VirtualChip.h"
-#include "platform/linux/LinuxLogFile.h"
-#include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/LinuxTimerService.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "remote/RemoteEngine.h"
 #include "tests/support/ScopedEnvironment.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/wayland/SwayServer.h"
 
@@ -66,37 +63,21 @@ int main()
         std::fprintf(stderr, "wayland_engine: sway did not start\n%s", sway.log().c_str());
         return 1;
     }
-    const velora::test::TempDir temp("velora-bench");
-    const std::string dir = temp.path().string();
-    const velora::test::ScopedEnvironment cardPath("VELORA_CARD", dir + "/card");
-    auto state = velora::virtualcard::CardStateFile::open(dir + "/card");
-    if (!state) {
-        std::fprintf(stderr, "wayland_engine: no card state\n");
-        return 1;
-    }
-    velora::virtualcard::VirtualChip chip(state->layout());
-    chip.reset();
-    std::ofstream(dir + "/bench.mac") << "Default\nDown: [VK_DOWN]\nEnd\n";
-
+    bench::CardBench rig("wayland_engine");
     velora::test::WaylandTestWindow window(sway, "Velora Bench", "velora.bench");
     const auto desktop = velora::platform::openWaylandDesktop(sway.socket().c_str());
-    if (!window.waitFocused() || !desktop) {
-        std::fprintf(stderr, "wayland_engine: no Wayland window or desktop\n");
+    if (!rig.ok() || !window.waitFocused() || !desktop) {
+        std::fprintf(stderr, "wayland_engine: no card state, Wayland window or desktop\n");
         return 1;
     }
     velora::platform::LinuxTimerService timers;
-    velora::platform::LinuxProgramStarter programs("");
-    velora::platform::LinuxLogFile log(dir + "/remote.log");
-    velora::CaptureCard card(velora::platform::systemLibraryLoader(), velora::platform::systemClock(),
-                             velora::CardRelease::UnmapThenUnload);
-    if (!card.IsFound()) {
-        std::fprintf(stderr, "wayland_engine: the virtual card was not found\n");
+    if (!rig.openCard()) {
         return 1;
     }
-    velora::remote::RemoteEngine engine(velora::remote::RemoteServices{
-        velora::platform::systemClock(), timers, *desktop, programs, log, velora::platform::systemFileSystem()});
-    engine.LoadMacroFile(dir + "/bench.mac");
-    engine.ArmReceiver(card);
+    velora::virtualcard::VirtualChip& chip = *rig.chip;
+    velora::remote::RemoteEngine engine(rig.services(*desktop, timers));
+    engine.LoadMacroFile(rig.macroPath);
+    engine.ArmReceiver(*rig.card);
     engine.startTick();
     std::this_thread::sleep_for(100ms);
 
