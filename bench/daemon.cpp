@@ -8,6 +8,9 @@
 //   daemon_idle_floor_ratio   daemon_idle_cpu_percent over that (target: at most 1.5)
 //   event_source_idle_cpu_percent  CPU of the process over 60 s with no key, on LIRC
 //                             (KeySource=lirc, a private lircd) and without a card
+//   daemon_key_latency_p99_ms, daemon_feedback_key_latency_p99_ms  a card key from GPIO_DATA
+//                             to the key press at an X window through the program, with the
+//                             on-screen feedback off and on (its default), in alternate runs
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -15,10 +18,12 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
 #include "BenchSupport.h"
+#include "CardKeys.h"
 #include "drivers/virtualcard/CardStateFile.h"
 #include "drivers/virtualcard/VirtualChip.h"
 #include "hw/BtRegisters.h"
@@ -89,6 +94,26 @@ int main()
     daemon.signal(SIGTERM);
     daemon.waitExit(10s);
 
+    // Key latency through the program, feedback on and off in alternate runs of 50 keys.
+    velora::test::XTestWindow window("Velora Bench");
+    std::vector<double> latency[2]; // [feedback]
+    for (int run = 0; run < 4 && window.ok(); ++run) {
+        const bool feedback = run % 2 == 0;
+        std::ofstream(suite.suite() / "velora.ini") << "[KavoRemote]\nFeedback=" << (feedback ? 1 : 0) << "\n";
+        chip.reset();
+        velora::test::Process keys = suite.start("KavoRemote");
+        const auto armedBy = Clock::now() + 30s;
+        while ((chip.readRegister(velora::bt::GPIO_DATA) & 0xFFu) != 0xFFu && Clock::now() < armedBy) {
+            std::this_thread::sleep_for(1ms);
+        }
+        std::this_thread::sleep_for(500ms);
+        window.focus();
+        const std::vector<double> taken = bench::cardKeyLatencies(chip, window, 50);
+        latency[feedback].insert(latency[feedback].end(), taken.begin(), taken.end());
+        keys.signal(SIGTERM);
+        keys.waitExit(10s);
+    }
+
     // On LIRC, without a card: nothing should wake it at all.
     int status = 0;
     double eventIdleCpu = -1;
@@ -121,5 +146,12 @@ int main()
     std::printf("timer_floor_beside_daemon_cpu_percent %.3f\n", floorCpu);
     std::printf("daemon_idle_floor_ratio %.2f\n", floorCpu > 0 ? idleCpu / floorCpu : 0.0);
     std::printf("event_source_idle_cpu_percent %.3f\n", eventIdleCpu);
+    std::printf("daemon_key_latency_p99_ms %.3f\n", bench::percentile(latency[0], 99));
+    std::printf("daemon_feedback_key_latency_p99_ms %.3f\n", bench::percentile(latency[1], 99));
+    if (latency[0].size() != 100 || latency[1].size() != 100) {
+        std::fprintf(stderr, "daemon: keys went missing (%zu and %zu of 100 arrived)\n", latency[0].size(),
+                     latency[1].size());
+        status = 1;
+    }
     return status;
 }
