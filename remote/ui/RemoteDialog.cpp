@@ -98,6 +98,12 @@ void RemoteDialog::windowTimerFired()
 
 void RemoteDialog::showFeedback(const std::string& text)
 {
+    // A Wayland client has no window that never takes the focus (the compositor gives a new
+    // top-level window the keyboard), and one that took it would take the next key from the
+    // program in front: the feedback is not shown there.
+    if (!m_feedbackShown) {
+        return;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, shown = QString::fromStdString(text)] {

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QList>
 #include <QMessageBox>
@@ -150,6 +151,7 @@ private:
     QAction* m_mouseAction = nullptr;
     int m_shownMode = -1;
     bool m_ended = false;
+    const bool m_feedbackShown = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     QStringList m_macroFolders;
     // The modal boxes and dialogs open right now, innermost last.
     QList<QPointer<QDialog>> m_modals;
