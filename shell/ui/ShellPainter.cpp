@@ -190,7 +190,14 @@ void drawName(QPainter& painter, const ShellLayout& layout, QPoint at, int width
 KindIcons::KindIcons()
 {
     loadShellIcons();
-    m_programIcon = QIcon(QStringLiteral(":/shell/icons/kavoshell.svg"));
+}
+
+const QIcon& KindIcons::programIcon() const
+{
+    if (m_programIcon.isNull()) {
+        m_programIcon = QIcon(QStringLiteral(":/shell/icons/kavoshell.svg"));
+    }
+    return m_programIcon;
 }
 
 KindIcons::~KindIcons() = default;

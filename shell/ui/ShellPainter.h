@@ -37,7 +37,7 @@ public:
     // image of that many device pixels, which QPainter draws one to one. The images of the
     // latest size and ratio are kept.
     const QImage& at(EntryKind kind, int size, qreal devicePixelRatio) const;
-    const QIcon& programIcon() const { return m_programIcon; }
+    const QIcon& programIcon() const;
 
 private:
     // Each drawing is read and drawn when first asked for: a folder shows a few kinds, and
@@ -49,7 +49,7 @@ private:
     mutable std::array<QImage, kEntryKindCount> m_scaled;
     mutable int m_scaledSize = 0;
     mutable qreal m_scaledRatio = 0;
-    QIcon m_programIcon;
+    mutable QIcon m_programIcon;
 };
 
 // The screen height up to which the lengths are the base ones below; a taller screen scales

@@ -54,7 +54,6 @@ ShellWindow::ShellWindow(EntryList& list, ShellSystem& system, const KindIcons& 
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_list(list), m_system(system), m_icons(icons)
 {
     setWindowTitle(QString::fromLatin1(kWindowTitle));
-    setWindowIcon(icons.programIcon());
     setCursor(Qt::ArrowCursor);
     setFocusPolicy(Qt::StrongFocus);
     // The pointer shows while it moves (mouse tracking), and hides again when it rests.
@@ -99,6 +98,16 @@ ShellLayout ShellWindow::layout() const
 
 void ShellWindow::paintEvent(QPaintEvent*)
 {
+    if (!m_iconSet) {
+        // The program's icon, drawn from its SVG at the sizes the desktop takes, is given
+        // once the list is on the screen: nobody looks at it before, and the first paint
+        // should not wait for it.
+        m_iconSet = true;
+        QTimer::singleShot(0, this, [this] {
+            QApplication::setWindowIcon(m_icons.programIcon());
+            setWindowIcon(m_icons.programIcon());
+        });
+    }
     QPainter painter(this);
     // Qt paints into a back buffer that reaches the screen whole, so erasing first never
     // shows as flicker; it also keeps the anti-aliased header from darkening as it is drawn

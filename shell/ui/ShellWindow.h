@@ -63,6 +63,7 @@ private:
     QTimer m_pointerTimer;
     int m_wheelAngle = 0;
     bool m_saved = false;
+    bool m_iconSet = false;
 };
 
 } // namespace velora::shell::ui

@@ -75,7 +75,6 @@ int main(int argc, char** argv)
     }
 
     const shell::ui::KindIcons icons;
-    QApplication::setWindowIcon(icons.programIcon());
     listing.join();
     fonts.join();
     shell::ui::ShellWindow window(g_list, system, icons);

@@ -112,6 +112,19 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     ASSERT_NE(XFetchName(m_display.get(), window, &title), 0);
     EXPECT_STREQ(title, "KavoShell");
     XFree(title);
+    // The program's icon comes once the list is shown.
+    const Atom icon = XInternAtom(m_display.get(), "_NET_WM_ICON", False);
+    EXPECT_TRUE(waitFor([&] {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long left = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(m_display.get(), window, icon, 0, 2, False, AnyPropertyType, &type, &format, &items, &left,
+                           &data);
+        XFree(data);
+        return type != None && items == 2;
+    }));
 
     press(velora::platform::VK_DOWN);
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 5); }));
