@@ -2,31 +2,19 @@
 
 #include <cstdio>
 
+#include "remote/MacroText.h"
+
 namespace velora::remote {
 namespace {
 
 constexpr std::size_t kMaxDescription = 60;
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The chord's key names joined by "+", up to its "]"; pos ends after the "]".
 std::string describeChord(std::string_view text, std::size_t& pos)
 {
     std::string chord;
-    while (pos < text.size() && text[pos] != ']') {
-        if (isSpace(text[pos])) {
-            ++pos;
-            continue;
-        }
-        const std::size_t start = pos;
-        while (pos < text.size() && text[pos] != ']' && !isSpace(text[pos])) {
-            ++pos;
-        }
-        chord += (chord.empty() ? "" : "+") + std::string(text.substr(start, pos - start));
-    }
+    pos += forEachChordKey(
+        text.substr(pos), [&chord](std::string_view name) { chord += (chord.empty() ? "" : "+") + std::string(name); });
     if (pos < text.size()) {
         ++pos;
     }
@@ -37,11 +25,11 @@ std::string describeChord(std::string_view text, std::size_t& pos)
 std::string programName(std::string_view commandLine)
 {
     std::size_t start = 0;
-    while (start < commandLine.size() && isSpace(commandLine[start])) {
+    while (start < commandLine.size() && isMacroSpace(commandLine[start])) {
         ++start;
     }
     std::size_t end = start;
-    while (end < commandLine.size() && !isSpace(commandLine[end])) {
+    while (end < commandLine.size() && !isMacroSpace(commandLine[end])) {
         ++end;
     }
     std::string_view program = commandLine.substr(start, end - start);

@@ -1,15 +1,11 @@
 #include "remote/MacroCheck.h"
 
 #include "remote/MacroPlayer.h"
+#include "remote/MacroText.h"
 #include "remote/VirtualKeys.h"
 
 namespace velora::remote {
 namespace {
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool isVirtualKeyName(std::string_view name)
 {
@@ -25,18 +21,8 @@ bool isVirtualKeyName(std::string_view name)
 // position of its "]" or the end.
 std::size_t checkChord(std::string_view text, std::vector<std::string>& findings)
 {
-    std::size_t pos = 0;
     std::size_t keys = 0;
-    while (pos < text.size() && text[pos] != ']') {
-        if (isSpace(text[pos])) {
-            ++pos;
-            continue;
-        }
-        const std::size_t start = pos;
-        while (pos < text.size() && text[pos] != ']' && !isSpace(text[pos])) {
-            ++pos;
-        }
-        const std::string_view name = text.substr(start, pos - start);
+    return forEachChordKey(text, [&](std::string_view name) {
         if (++keys == MacroPlayer::kMaxChordKeys + 1) {
             findings.push_back("chord of more than " + std::to_string(MacroPlayer::kMaxChordKeys) +
                                " keys: the keys after the first " + std::to_string(MacroPlayer::kMaxChordKeys) +
@@ -49,8 +35,7 @@ std::size_t checkChord(std::string_view text, std::vector<std::string>& findings
             findings.push_back("unknown key name '" + std::string(name) + "' in a chord: it presses the key " +
                                std::string(1, static_cast<char>(LookupVirtualKey(name))) + " instead");
         }
-    }
-    return pos;
+    });
 }
 
 } // namespace

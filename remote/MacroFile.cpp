@@ -3,17 +3,13 @@
 #include <cstring>
 
 #include "remote/MacroCheck.h"
+#include "remote/MacroText.h"
 
 namespace velora::remote {
 namespace {
 
 // fgets reads at most 511 characters into a 512-byte buffer, up to and including a line feed.
 constexpr std::size_t kLineMax = 511;
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // The C library's strtok over a string_view: skips leading delimiters, returns the token up
 // to the next delimiter, and continues after that one delimiter on the next call.
@@ -188,7 +184,7 @@ private:
     void insideSection(std::string_view text)
     {
         std::size_t start = 0;
-        while (start < text.size() && isSpace(text[start])) {
+        while (start < text.size() && isMacroSpace(text[start])) {
             ++start;
         }
         Tokenizer tokens(text.substr(start));

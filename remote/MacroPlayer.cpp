@@ -4,15 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "remote/MacroText.h"
 #include "remote/VirtualKeys.h"
 
 namespace velora::remote {
 namespace {
-
-bool isSpace(unsigned char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 std::uint8_t upper(unsigned char c)
 {
@@ -120,7 +116,7 @@ void MacroPlayer::PlayMacro(std::string_view text)
     releaseDelay = 0;
     std::size_t pos = 0;
     while (true) {
-        while (pos < text.size() && isSpace(static_cast<unsigned char>(text[pos]))) {
+        while (pos < text.size() && isMacroSpace(text[pos])) {
             ++pos;
         }
         if (pos >= text.size() || m_interrupt.raised()) {
@@ -196,21 +192,11 @@ void MacroPlayer::typeText(std::string_view text)
 std::size_t MacroPlayer::PlayChord(std::string_view text)
 {
     std::vector<std::uint8_t> keys;
-    std::size_t pos = 0;
-    while (pos < text.size() && text[pos] != ']') {
-        if (isSpace(static_cast<unsigned char>(text[pos]))) {
-            ++pos;
-            continue;
-        }
-        const std::size_t start = pos;
-        while (pos < text.size() && text[pos] != ']' && !isSpace(static_cast<unsigned char>(text[pos]))) {
-            ++pos;
-        }
+    const std::size_t pos = forEachChordKey(text, [&keys](std::string_view name) {
         if (keys.size() < kMaxChordKeys) {
-            const std::string_view name = text.substr(start, std::min(pos - start, kMaxKeyName));
-            keys.push_back(LookupVirtualKey(name));
+            keys.push_back(LookupVirtualKey(name.substr(0, kMaxKeyName)));
         }
-    }
+    });
     if (releaseDelay != 0 && !keys.empty()) {
         scheduleRelease(keys.front());
     }
