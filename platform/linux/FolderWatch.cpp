@@ -1,20 +1,13 @@
 #include "platform/linux/FolderWatch.h"
 
-#include <sys/inotify.h>
 #include <unistd.h>
 
 namespace velora::posix {
 
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-UniqueFd watchFolder(const std::string& folder)
+UniqueFd watchFolder(const std::string& folder, std::uint32_t events)
 {
     UniqueFd fd(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
-    if (fd.valid() && ::inotify_add_watch(fd.get(), folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_ATTRIB) < 0) {
+    if (fd.valid() && ::inotify_add_watch(fd.get(), folder.c_str(), events) < 0) {
         fd.reset();
     }
     return fd;

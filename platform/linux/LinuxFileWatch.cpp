@@ -6,7 +6,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include "platform/linux/FolderWatch.h"
@@ -119,14 +118,11 @@ private:
 std::unique_ptr<FileWatch> LinuxFileWatchService::watchFile(const std::string& path, std::uint32_t settleMs,
                                                             std::uint32_t maxWaitMs, std::function<void()> changed)
 {
-    const std::string folder = posix::folderOf(path);
-    const std::size_t slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    posix::UniqueFd inotify(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
-    posix::UniqueFd stop(::eventfd(0, EFD_CLOEXEC));
+    std::string name = posix::baseName(path);
     constexpr std::uint32_t kMask = IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE;
-    if (name.empty() || !inotify.valid() || !stop.valid() ||
-        ::inotify_add_watch(inotify.get(), folder.c_str(), kMask) < 0) {
+    posix::UniqueFd inotify = posix::watchFolder(posix::folderOf(path), kMask);
+    posix::UniqueFd stop(::eventfd(0, EFD_CLOEXEC));
+    if (name.empty() || !inotify.valid() || !stop.valid()) {
         return nullptr;
     }
     return std::make_unique<LinuxFileWatch>(std::move(inotify), std::move(stop), std::move(name), settleMs, maxWaitMs,

@@ -3,6 +3,7 @@
 #include "platform/ProfileFormat.h"
 #include "platform/UserFolders.h"
 #include "platform/linux/FileIo.h"
+#include "platform/linux/PathParts.h"
 #include "platform/linux/ProfileTempFiles.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -19,6 +20,8 @@
 namespace velora::platform {
 
 namespace {
+
+using posix::folderOf;
 
 using FileStatus = struct stat;
 

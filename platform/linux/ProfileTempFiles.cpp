@@ -2,6 +2,7 @@
 
 #include "platform/linux/DirectoryWalk.h"
 #include "platform/linux/FileIo.h"
+#include "platform/linux/PathParts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,9 @@
 #include <unistd.h>
 
 namespace velora::platform {
+
+using posix::baseName;
+using posix::folderOf;
 
 namespace {
 
@@ -127,12 +131,6 @@ bool isLeftoverOfGoneWriter(std::string_view rest, const WriterIdentity& self)
     return state && (state->ended || state->start != *start);
 }
 
-std::string baseName(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The temporary files' names start with this for a file called base; short enough to
 // stay within NAME_MAX with the writer's part whatever the file's name.
 std::string tempPrefix(const std::string& base)
@@ -159,15 +157,6 @@ std::optional<WriterIdentity> thisWriter()
         writer.run[static_cast<std::size_t>(i)] = kHex[run & 15];
     }
     return writer;
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string tempFilePattern(const std::string& target, const std::optional<WriterIdentity>& writer)

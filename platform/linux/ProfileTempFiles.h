@@ -22,9 +22,6 @@ struct WriterIdentity
 // or a /proc of another process namespace than this process's own).
 std::optional<WriterIdentity> thisWriter();
 
-// The folder of a path ("." for a bare name, "/" for a file in the root).
-std::string folderOf(const std::string& path);
-
 // The mkostemp() pattern of a temporary file beside target, named after writer when it is
 // known.
 std::string tempFilePattern(const std::string& target, const std::optional<WriterIdentity>& writer);
