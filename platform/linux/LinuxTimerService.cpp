@@ -2,6 +2,7 @@
 
 #include "platform/linux/ThreadPriority.h"
 
+#include <atomic>
 #include <cstdint>
 #include <system_error>
 #include <utility>
@@ -31,8 +32,10 @@ struct LinuxTimerService::Timer
     // once to wake the thread early (cancel).
     posix::UniqueFd clock;
 
+    // Set under the service's mutex, and read by the timer's thread without it, so that a
+    // period takes no lock.
+    std::atomic<bool> cancelled{false};
     // The rest is guarded by the service's mutex.
-    bool cancelled = false;
     bool finished = false; // the thread has left its loop and will only return
     std::thread thread;
 };
@@ -193,39 +196,35 @@ void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
 
     const SteadyClock::time_point origin = timer->start;
     const SteadyClock::duration interval = timer->interval;
-    std::unique_lock lock(m_mutex);
     std::int64_t n = 0; // the last deadline served
-    while (!timer->cancelled) {
-        lock.unlock();
+    while (!timer->cancelled.load()) {
         std::uint64_t expirations = 0;
         const ssize_t got = ::read(timer->clock.get(), &expirations, sizeof expirations);
-        lock.lock();
-        if (timer->cancelled) {
+        if (timer->cancelled.load()) {
             break;
         }
         if (got != static_cast<ssize_t>(sizeof expirations)) {
             continue; // woken early (a signal): sleep on
         }
         n += static_cast<std::int64_t>(expirations);
-        lock.unlock();
         timer->callback();
-        lock.lock();
-        if (!timer->periodic || timer->cancelled) {
+        if (!timer->periodic) {
             break;
         }
         const SteadyClock::time_point now = SteadyClock::now();
         if (origin + (n + 1) * interval <= now) {
             // Overran one or more whole periods: those samples are gone, so go on at the
-            // first deadline ahead rather than calling back at once for the one missed.
+            // first deadline ahead rather than calling back at once for the one missed. A
+            // cancel whose wake-up this arms over has set the flag before it, and the loop's
+            // test sees it before sleeping again.
             n = (now - origin) / interval;
             arm(timer->clock.get(), origin + (n + 1) * interval, interval);
         }
     }
     // The callback's captures are released before cancel returns, and outside the lock in
     // case their destructors call into this service.
-    lock.unlock();
     std::function<void()>().swap(timer->callback);
-    lock.lock();
+    std::lock_guard lock(m_mutex);
     timer->finished = true;
     m_finishedCv.notify_all();
 }

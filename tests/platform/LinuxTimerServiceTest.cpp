@@ -155,6 +155,20 @@ TEST(LinuxTimerService, CancelWaitsForTheRunningCallbackAndStopsTheTimer)
     const Clock::time_point idleBefore = Clock::now();
     timers.cancel(idle);
     EXPECT_LT(msBetween(idleBefore, Clock::now()), 1000.0);
+
+    // A callback that overruns its period while cancelled: the timer is not set for the next
+    // deadline over the cancel, which would keep cancel waiting until then.
+    std::promise<void> slowEntered;
+    std::atomic<Clock::rep> slowEnd{0};
+    const TimerId slow = timers.startPeriodic(300, [&] {
+        slowEntered.set_value();
+        std::this_thread::sleep_for(milliseconds(400));
+        slowEnd = Clock::now().time_since_epoch().count();
+    });
+    slowEntered.get_future().wait();
+    timers.cancel(slow);
+    const Clock::time_point returned = Clock::now();
+    EXPECT_LT(msBetween(Clock::time_point(Clock::duration(slowEnd.load())), returned), 150.0);
 }
 
 TEST(LinuxTimerService, CancelFromTheTimersOwnCallbackStopsItWithoutWaiting)
