@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,10 +15,7 @@
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
-#include "hw/BtRegisters.h"
-#include "tests/support/SuiteCopy.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XDisplay.h"
 #include "tests/support/XTestWindow.h"
@@ -33,27 +29,15 @@ using test::waitUntil;
 
 constexpr const char* kFeedbackTitle = "KavoRemote key";
 
-class KavoRemoteMacroTest : public ::testing::Test
+class KavoRemoteMacroTest : public test::KavoRemoteOnDesktop
 {
 protected:
-    void SetUp() override
-    {
-        if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
-        }
-        ASSERT_TRUE(m_suite.valid());
-        m_suite.environment().erase("XDG_CONFIG_HOME"); // settings and log beside the program
-        m_state = virtualcard::CardStateFile::open(m_suite.cardState().string());
-        ASSERT_NE(m_state, nullptr);
-        m_chip.emplace(m_state->layout());
-        m_chip->reset();
-    }
+    void SetUp() override { setUpWithCard(); }
 
     void TearDown() override
     {
-        if (m_daemon.running()) {
-            m_daemon.signal(SIGTERM);
-            EXPECT_EQ(m_daemon.waitExit(10s), 0);
+        if (m_remote.process.running()) {
+            m_remote.endBySigterm();
         }
     }
 
@@ -62,10 +46,8 @@ protected:
 
     void startDaemon()
     {
-        m_daemon = m_suite.start("KavoRemote");
-        ASSERT_TRUE(waitUntil([&] { return (m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu) == 0xFFu; }, 15s))
-            << "the receiver was never armed";
-        std::this_thread::sleep_for(300ms); // a different key counts 200 ms after arming
+        m_remote.start();
+        ASSERT_TRUE(m_remote.armed());
     }
 
     void press(const char* key)
@@ -90,11 +72,6 @@ protected:
         }
         return count;
     }
-
-    test::SuiteCopy m_suite;
-    std::unique_ptr<virtualcard::CardStateFile> m_state;
-    std::optional<virtualcard::VirtualChip> m_chip;
-    test::Process m_daemon;
 };
 
 TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLine)
@@ -122,7 +99,7 @@ TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLi
     ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 2; }, 3s)) << log();
     press("Down");
     EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Prior});
-    EXPECT_TRUE(m_daemon.running());
+    EXPECT_TRUE(m_remote.process.running());
 }
 
 TEST_F(KavoRemoteMacroTest, MuteIsTheDesktopsMuteKeyAndWindowClassesPickTheirSection)

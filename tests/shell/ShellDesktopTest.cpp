@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/X11Desktop.h"
-#include "tests/shell/ShellScreenChecks.h"
-#include "tests/support/SuiteCopy.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/WaitUntil.h"
+#include "tests/shell/ShellStartTest.h"
 #include "tests/support/XDisplay.h"
 
 #include <X11/Xutil.h>
@@ -27,33 +24,22 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using velora::test::Process;
 
-bool waitFor(const std::function<bool()>& condition)
-{
-    return velora::test::waitUntil(condition, 10s, 50ms);
-}
+using velora::test::waitFor;
 
-class ShellDesktopTest : public ::testing::Test
+class ShellDesktopTest : public velora::test::ShellStartTest
 {
 protected:
+    ShellDesktopTest() : ShellStartTest("shell-desktop") {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(m_suite.valid());
+        ASSERT_NO_FATAL_FAILURE(makeTree({"tree/a.jpg", "tree/notes.txt", "tree/beta/file.txt"}));
         ASSERT_NE(m_display, nullptr);
         m_keys = velora::platform::openX11Desktop();
         ASSERT_NE(m_keys, nullptr);
         m_width = DisplayWidth(m_display.get(), DefaultScreen(m_display.get()));
         m_height = DisplayHeight(m_display.get(), DefaultScreen(m_display.get()));
         m_screen.emplace(m_width, m_height, [this](int x, int y) { return pixel(x, y); });
-
-        m_dir.makeFolder("tree/alpha");
-        m_dir.makeFolder("tree/beta/inner");
-        for (const char* file : {"tree/a.jpg", "tree/notes.txt", "tree/beta/file.txt"}) {
-            m_dir.write(file, "x");
-        }
-        m_tree = fs::canonical(m_dir / "tree");
-        m_settings = m_suite.configHome() / "velora/velora.ini";
-        fs::create_directories(m_settings.parent_path());
-        std::ofstream(m_settings) << "[KavoShell]\nLastDir=" << m_tree.string() << "\n";
         // The desktop's file opener, recording what it was asked to open.
         const fs::path opener = m_dir.write(
             "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + (m_dir / "opened.part").string() + "' && mv '" +
@@ -77,21 +63,9 @@ protected:
         return value;
     }
 
-    void press(std::uint8_t virtualKey)
-    {
-        m_keys->keyEvent(virtualKey, true);
-        m_keys->keyEvent(virtualKey, false);
-    }
-
-    velora::test::SuiteCopy m_suite;
-    velora::test::TempDir m_dir{"shell-desktop"};
     velora::test::DisplayPtr m_display = velora::test::openDisplay();
-    std::unique_ptr<velora::platform::Desktop> m_keys;
     int m_width = 0;
     int m_height = 0;
-    std::optional<velora::test::ShellScreenChecks> m_screen;
-    fs::path m_tree;
-    fs::path m_settings;
 };
 
 TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)

@@ -12,10 +12,7 @@
 
 #include "platform/VirtualKeys.h"
 #include "platform/wayland/WaylandDesktop.h"
-#include "tests/shell/ShellScreenChecks.h"
-#include "tests/support/SuiteCopy.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/WaitUntil.h"
+#include "tests/shell/ShellStartTest.h"
 #include "tests/support/wayland/SwayServer.h"
 
 namespace {
@@ -24,33 +21,25 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using velora::test::Process;
 
-bool waitFor(const std::function<bool()>& condition)
-{
-    return velora::test::waitUntil(condition, 10s, 50ms);
-}
+using velora::test::waitFor;
 
-class ShellWaylandTest : public ::testing::Test
+class ShellWaylandTest : public velora::test::ShellStartTest
 {
 protected:
+    ShellWaylandTest() : ShellStartTest("shell-wayland") {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(m_suite.valid());
+        ASSERT_NO_FATAL_FAILURE(makeTree({"tree/a.jpg", "tree/notes.txt"}));
         ASSERT_TRUE(m_sway.ok()) << m_sway.log();
         m_keys = velora::platform::openWaylandDesktop(m_sway.socket().c_str());
         ASSERT_NE(m_keys, nullptr);
         m_screen.emplace(
             1280, 1024, [this](int x, int y) { return m_shot.pixel(x, y); }, [this] { m_shot = m_sway.screenshot(); });
-
-        m_dir.makeFolder("tree/alpha");
-        m_dir.makeFolder("tree/beta/inner");
-        for (const char* file : {"tree/a.jpg", "tree/notes.txt"}) {
-            m_dir.write(file, "x");
-        }
-        m_tree = fs::canonical(m_dir / "tree");
-        m_settings = m_suite.configHome() / "velora/velora.ini";
-        fs::create_directories(m_settings.parent_path());
-        std::ofstream(m_settings) << "[KavoShell]\nLastDir=" << m_tree.string() << "\n";
     }
+
+    // The desktop's connection goes before the compositor.
+    void TearDown() override { m_keys.reset(); }
 
     Process start()
     {
@@ -59,20 +48,8 @@ protected:
         return m_suite.start("KavoShell", {}, environment);
     }
 
-    void press(std::uint8_t virtualKey)
-    {
-        m_keys->keyEvent(virtualKey, true);
-        m_keys->keyEvent(virtualKey, false);
-    }
-
-    velora::test::SuiteCopy m_suite;
-    velora::test::TempDir m_dir{"shell-wayland"};
     velora::test::SwayServer m_sway;
-    std::unique_ptr<velora::platform::Desktop> m_keys;
     velora::test::Screenshot m_shot;
-    std::optional<velora::test::ShellScreenChecks> m_screen;
-    fs::path m_tree;
-    fs::path m_settings;
 };
 
 TEST_F(ShellWaylandTest, RunsFullScreenAndIsDrivenByTheWaylandKeyboard)
