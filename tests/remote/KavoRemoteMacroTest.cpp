@@ -9,7 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <X11/XF86keysym.h>
@@ -42,30 +41,10 @@ protected:
     }
 
     fs::path macroFile() const { return m_suite.suite() / "default.mac"; }
-    void writeMacros(const std::string& text) { std::ofstream(macroFile()) << text; }
 
-    void startDaemon()
-    {
-        m_remote.start();
-        ASSERT_TRUE(m_remote.armed());
-    }
-
-    void press(const char* key)
-    {
-        ASSERT_EQ(m_suite.run("velora-card", {"press", key}, 5s), 0) << key;
-        std::this_thread::sleep_for(250ms);
-    }
-
-    std::string log() const
-    {
-        std::ifstream file(m_suite.suite() / "remote.log");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
     int logCount(const std::string& line) const
     {
-        const std::string text = log();
+        const std::string text = remoteLog();
         int count = 0;
         for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
             ++count;
@@ -80,7 +59,7 @@ TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLi
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
     startDaemon();
-    EXPECT_EQ(logCount("default.mac:3: unknown key name 'Dwon': the line is ignored\n"), 1) << log();
+    EXPECT_EQ(logCount("default.mac:3: unknown key name 'Dwon': the line is ignored\n"), 1) << remoteLog();
     window.focus();
     window.drain();
     press("Down");
@@ -89,14 +68,14 @@ TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLi
     // Saved in place, as a text editor that rewrites the file does.
     const std::string reloaded = "Reloaded key tables from 'default.mac' after it changed\n";
     writeMacros("Default\nDown: [VK_NEXT]\nEnd\n");
-    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 1; }, 3s)) << log();
+    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 1; }, 3s)) << remoteLog();
     press("Down");
     EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Next});
 
     // Saved by writing a new file and renaming it over the old one.
     std::ofstream(m_suite.suite() / ".default.mac.new") << "Default\nDown: [VK_PRIOR]\nEnd\n";
     fs::rename(m_suite.suite() / ".default.mac.new", macroFile());
-    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 2; }, 3s)) << log();
+    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 2; }, 3s)) << remoteLog();
     press("Down");
     EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Prior});
     EXPECT_TRUE(m_remote.process.running());
@@ -110,7 +89,8 @@ TEST_F(KavoRemoteMacroTest, MuteIsTheDesktopsMuteKeyAndWindowClassesPickTheirSec
     text << shipped.rdbuf();
     writeMacros(text.str() + "\nWhenClass \"velora-player\"\nDown: [VK_F5]\nEnd\n");
     startDaemon();
-    EXPECT_EQ(log().find("default.mac:"), std::string::npos) << "the shipped file has no skipped line:\n" << log();
+    EXPECT_EQ(remoteLog().find("default.mac:"), std::string::npos) << "the shipped file has no skipped line:\n"
+                                                                   << remoteLog();
     {
         test::XTestWindow player("Velora Plain Window", "velora-player");
         ASSERT_TRUE(player.ok());

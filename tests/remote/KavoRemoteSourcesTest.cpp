@@ -23,7 +23,6 @@
 #include "tests/support/InputRecords.h"
 #include "tests/support/KavoRemoteRun.h"
 #include "tests/support/LircDaemon.h"
-#include "tests/support/SuiteCopy.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XTestWindow.h"
 
@@ -41,8 +40,6 @@ protected:
     {
         std::ofstream(m_suite.suite() / "velora.ini") << "[KavoRemote]\n" << keys;
     }
-
-    std::string remoteLog() const { return test::readFile(m_suite.suite() / "remote.log"); }
 
     // The card was never looked for: its state file was not even made.
     void expectCardUntouched() const

@@ -50,7 +50,7 @@ TEST(KavoRemoteUinput, WithoutXTheKeysGoThroughTheKernelDevice)
 
     // The log says which desktop serves and that window scopes cannot match; no failure is
     // reported, as it is where no desktop can be had at all.
-    const std::string log = test::readFile(suite.suite() / "remote.log");
+    const std::string log = remote.log();
     EXPECT_NE(log.find("Desktop: uinput"), std::string::npos) << log;
     EXPECT_NE(log.find("the Default section serves"), std::string::npos) << log;
     EXPECT_EQ(remote.errors().find("cannot send keys"), std::string::npos) << remote.errors();

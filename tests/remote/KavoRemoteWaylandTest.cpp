@@ -45,9 +45,8 @@ TEST(KavoRemoteWayland, TakesTheWaylandDesktopAndDrivesTheWindowInFront)
     std::this_thread::sleep_for(300ms); // the receiver takes a change 200 ms after the last
     ASSERT_EQ(suite.run("velora-card", {"press", "ChannelUp"}, 5s), 0);
     EXPECT_TRUE(waitUntil([&] { return window.keys().size() >= 2; }, 5s));
-    EXPECT_EQ(window.keys(), (std::vector<std::string>{"Down", "F5"}))
-        << remote.errors() << test::readFile(suite.suite() / "remote.log");
-    const std::string log = test::readFile(suite.suite() / "remote.log");
+    EXPECT_EQ(window.keys(), (std::vector<std::string>{"Down", "F5"})) << remote.errors() << remote.log();
+    const std::string log = remote.log();
     EXPECT_NE(log.find("Desktop: wayland"), std::string::npos) << log;
 
     remote.endBySigtermDisarmed();

@@ -64,11 +64,7 @@ protected:
         return names;
     }
 
-    void press(const char* key)
-    {
-        ASSERT_EQ(m_suite.run("velora-card", {"press", key}, 5s), 0) << key;
-        std::this_thread::sleep_for(250ms);
-    }
+    void press(const char* key) const { m_remote.press(key); }
 
     test::SuiteCopy m_suite;
     test::KavoRemoteRun m_remote{m_suite};

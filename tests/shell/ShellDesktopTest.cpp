@@ -10,23 +10,17 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <optional>
 #include <string>
 
+namespace velora::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using velora::test::Process;
 
-using velora::test::waitFor;
-
-class ShellDesktopTest : public velora::test::ShellStartTest
+class ShellDesktopTest : public ShellStartTest
 {
 protected:
     ShellDesktopTest() : ShellStartTest("shell-desktop") {}
@@ -35,7 +29,7 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(makeTree({"tree/a.jpg", "tree/notes.txt", "tree/beta/file.txt"}));
         ASSERT_NE(m_display, nullptr);
-        m_keys = velora::platform::openX11Desktop();
+        m_keys = platform::openX11Desktop();
         ASSERT_NE(m_keys, nullptr);
         m_width = DisplayWidth(m_display.get(), DefaultScreen(m_display.get()));
         m_height = DisplayHeight(m_display.get(), DefaultScreen(m_display.get()));
@@ -63,7 +57,7 @@ protected:
         return value;
     }
 
-    velora::test::DisplayPtr m_display = velora::test::openDisplay();
+    DisplayPtr m_display = openDisplay();
     int m_width = 0;
     int m_height = 0;
 };
@@ -76,7 +70,7 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     ASSERT_TRUE(waitFor([&] { return m_screen->showsTitleLine() && m_screen->showsOnly(0, 5); }));
 
     // One borderless window over the whole screen, with the shell's title and class.
-    const Window window = velora::test::findWindowByClass(m_display.get(), "KAVOSHELL");
+    const Window window = findWindowByClass(m_display.get(), "KAVOSHELL");
     ASSERT_NE(window, 0u);
     XWindowAttributes attributes{};
     XGetWindowAttributes(m_display.get(), window, &attributes);
@@ -100,20 +94,20 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
         return type != None && items == 2;
     }));
 
-    press(velora::platform::VK_DOWN);
+    press(platform::VK_DOWN);
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 5); }));
-    press(velora::platform::VK_DOWN);
-    press(velora::platform::VK_RETURN); // Enter on beta: "..", inner, file.txt
+    press(platform::VK_DOWN);
+    press(platform::VK_RETURN); // Enter on beta: "..", inner, file.txt
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(0, 3); }));
     // Backspace: back up with beta highlighted, scrolled by half the rows of the last paint
     // (3): alpha, beta, a.jpg, notes.txt.
-    press(velora::platform::VK_BACK);
+    press(platform::VK_BACK);
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 4); }));
 
-    press(velora::platform::VK_DOWN);
-    press(velora::platform::VK_RETURN); // Enter on a.jpg: handed to the desktop, the screen stays
+    press(platform::VK_DOWN);
+    press(platform::VK_RETURN); // Enter on a.jpg: handed to the desktop, the screen stays
     EXPECT_TRUE(waitFor([&] { return fs::exists(m_dir / "opened"); }));
-    EXPECT_EQ(velora::test::readFile(m_dir / "opened"), "file://" + (m_tree / "a.jpg").string());
+    EXPECT_EQ(readFile(m_dir / "opened"), "file://" + (m_tree / "a.jpg").string());
     EXPECT_TRUE(m_screen->showsOnly(2, 4));
 
     // A second start leaves at once; the first keeps running.
@@ -123,11 +117,12 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     EXPECT_TRUE(shell.running());
 
     // Escape while the drive list is shown stores the directory that was current before.
-    press(velora::platform::VK_F1);
+    press(platform::VK_F1);
     EXPECT_TRUE(waitFor([&] { return !m_screen->showsOnly(2, 4); }));
-    press(velora::platform::VK_ESCAPE);
+    press(platform::VK_ESCAPE);
     EXPECT_EQ(shell.waitExit(10s), 0);
-    EXPECT_NE(velora::test::readFile(m_settings).find("LastDir=" + m_tree.string() + "\n"), std::string::npos);
+    EXPECT_NE(readFile(m_settings).find("LastDir=" + m_tree.string() + "\n"), std::string::npos);
 }
 
 } // namespace
+} // namespace velora::test

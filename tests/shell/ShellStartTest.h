@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 #include "platform/Desktop.h"
 #include "tests/shell/ShellScreenChecks.h"

@@ -4,10 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
 #include <string>
 
 #include "platform/VirtualKeys.h"
@@ -15,15 +11,12 @@
 #include "tests/shell/ShellStartTest.h"
 #include "tests/support/wayland/SwayServer.h"
 
+namespace velora::test {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using velora::test::Process;
 
-using velora::test::waitFor;
-
-class ShellWaylandTest : public velora::test::ShellStartTest
+class ShellWaylandTest : public ShellStartTest
 {
 protected:
     ShellWaylandTest() : ShellStartTest("shell-wayland") {}
@@ -32,7 +25,7 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(makeTree({"tree/a.jpg", "tree/notes.txt"}));
         ASSERT_TRUE(m_sway.ok()) << m_sway.log();
-        m_keys = velora::platform::openWaylandDesktop(m_sway.socket().c_str());
+        m_keys = platform::openWaylandDesktop(m_sway.socket().c_str());
         ASSERT_NE(m_keys, nullptr);
         m_screen.emplace(
             1280, 1024, [this](int x, int y) { return m_shot.pixel(x, y); }, [this] { m_shot = m_sway.screenshot(); });
@@ -43,13 +36,13 @@ protected:
 
     Process start()
     {
-        velora::test::EnvironmentChanges environment = m_sway.environment();
+        EnvironmentChanges environment = m_sway.environment();
         environment["QT_QPA_PLATFORM"] = "wayland";
         return m_suite.start("KavoShell", {}, environment);
     }
 
-    velora::test::SwayServer m_sway;
-    velora::test::Screenshot m_shot;
+    SwayServer m_sway;
+    Screenshot m_shot;
 };
 
 TEST_F(ShellWaylandTest, RunsFullScreenAndIsDrivenByTheWaylandKeyboard)
@@ -60,19 +53,19 @@ TEST_F(ShellWaylandTest, RunsFullScreenAndIsDrivenByTheWaylandKeyboard)
     ASSERT_TRUE(waitFor([&] { return m_screen->showsTitleLine() && m_screen->showsOnly(0, 5); })) << m_sway.log();
 
     // Full screen over the whole output, known by its application id and title.
-    const velora::test::SwayWindow window = m_sway.window("kavoshell");
+    const SwayWindow window = m_sway.window("kavoshell");
     ASSERT_TRUE(window.found);
     EXPECT_TRUE(window.fullscreen);
     EXPECT_EQ(window.x, 0);
     EXPECT_EQ(window.y, 0);
     EXPECT_EQ(window.width, 1280);
     EXPECT_EQ(window.height, 1024);
-    EXPECT_TRUE(velora::test::waitUntil([&] { return m_keys->foregroundTitle() == "KavoShell"; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return m_keys->foregroundTitle() == "KavoShell"; }, 5s));
 
-    press(velora::platform::VK_DOWN);
+    press(platform::VK_DOWN);
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 5); }));
-    press(velora::platform::VK_DOWN);
-    press(velora::platform::VK_RETURN); // Enter on beta: "..", inner
+    press(platform::VK_DOWN);
+    press(platform::VK_RETURN); // Enter on beta: "..", inner
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(0, 2); }));
 
     // A second start leaves at once; the first keeps running (the runtime-folder socket).
@@ -82,11 +75,11 @@ TEST_F(ShellWaylandTest, RunsFullScreenAndIsDrivenByTheWaylandKeyboard)
     EXPECT_TRUE(shell.running());
 
     // Escape stores the folder shown.
-    press(velora::platform::VK_ESCAPE);
+    press(platform::VK_ESCAPE);
     EXPECT_EQ(shell.waitExit(10s), 0);
-    EXPECT_NE(velora::test::readFile(m_settings).find("LastDir=" + (m_tree / "beta").string() + "\n"),
-              std::string::npos)
-        << velora::test::readFile(m_settings);
+    EXPECT_NE(readFile(m_settings).find("LastDir=" + (m_tree / "beta").string() + "\n"), std::string::npos)
+        << readFile(m_settings);
 }
 
 } // namespace
+} // namespace velora::test

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,10 +45,6 @@ public:
     // The card as the card tool sees it.
     virtualcard::VirtualChip& chip() { return *m_chip; }
     std::uint32_t gpioLow() const { return m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu; }
-    bool waitForGpioLow(std::uint32_t value, std::chrono::milliseconds timeout) const
-    {
-        return waitUntil([&] { return gpioLow() == value; }, timeout);
-    }
 
     // Starts KavoRemote with extra changes over the copy's environment; with errorsToFile its
     // standard output and error go to a file (see errors()).
@@ -59,17 +56,26 @@ public:
     }
     // What the program wrote, when started with errorsToFile.
     std::string errors() const { return m_errors.empty() ? std::string() : readFile(m_errors); }
+    // The log beside the program.
+    std::string log() const { return readFile(m_suite.suite() / "remote.log"); }
 
     // Waits until the receiver is armed, then for the pause after which a different key counts
     // (200 ms after arming).
     ::testing::AssertionResult armed(std::chrono::milliseconds pause = std::chrono::milliseconds(300)) const
     {
-        if (!waitForGpioLow(0xFF, std::chrono::seconds(15))) {
+        if (!waitUntil([&] { return gpioLow() == 0xFFu; }, std::chrono::seconds(15))) {
             return ::testing::AssertionFailure()
                    << "the receiver was never armed" << (m_errors.empty() ? "" : "\n" + errors());
         }
         std::this_thread::sleep_for(pause);
         return ::testing::AssertionSuccess();
+    }
+
+    // A key on the remote through the card tool, then the pause after which another key counts.
+    void press(const char* key) const
+    {
+        ASSERT_EQ(m_suite.run("velora-card", {"press", key}, std::chrono::seconds(5)), 0) << key;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
 
     // SIGTERM ends the program in order, with status 0.
@@ -107,7 +113,8 @@ protected:
         ASSERT_TRUE(m_suite.valid());
         m_suite.environment().erase("XDG_CONFIG_HOME");
     }
-    // The same, and the copy's card opened with the chip as after power-on.
+    // The same, and the copy's card opened with the chip as after power-on, for tests that
+    // start KavoRemote (on another X server when given) once its receiver is armed.
     void setUpWithCard()
     {
         KavoRemoteOnDesktop::SetUp();
@@ -115,6 +122,15 @@ protected:
             ASSERT_TRUE(m_remote.openCard());
         }
     }
+
+    void startDaemon(const EnvironmentChanges& environment = {})
+    {
+        m_remote.start(environment);
+        ASSERT_TRUE(m_remote.armed());
+    }
+    void press(const char* key) const { m_remote.press(key); }
+    std::string remoteLog() const { return m_remote.log(); }
+    void writeMacros(const std::string& text) const { std::ofstream(m_suite.suite() / "default.mac") << text; }
 
     SuiteCopy m_suite;
     KavoRemoteRun m_remote{m_suite};
