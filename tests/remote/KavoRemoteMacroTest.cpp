@@ -5,21 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
-#include "hw/BtRegisters.h"
-#include "tests/support/SuiteCopy.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XDisplay.h"
 #include "tests/support/XTestWindow.h"
@@ -33,68 +28,29 @@ using test::waitUntil;
 
 constexpr const char* kFeedbackTitle = "KavoRemote key";
 
-class KavoRemoteMacroTest : public ::testing::Test
+class KavoRemoteMacroTest : public test::KavoRemoteOnDesktop
 {
 protected:
-    void SetUp() override
-    {
-        if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
-        }
-        ASSERT_TRUE(m_suite.valid());
-        m_suite.environment().erase("XDG_CONFIG_HOME"); // settings and log beside the program
-        m_state = virtualcard::CardStateFile::open(m_suite.cardState().string());
-        ASSERT_NE(m_state, nullptr);
-        m_chip.emplace(m_state->layout());
-        m_chip->reset();
-    }
+    void SetUp() override { setUpWithCard(); }
 
     void TearDown() override
     {
-        if (m_daemon.running()) {
-            m_daemon.signal(SIGTERM);
-            EXPECT_EQ(m_daemon.waitExit(10s), 0);
+        if (m_remote.process.running()) {
+            m_remote.endBySigterm();
         }
     }
 
     fs::path macroFile() const { return m_suite.suite() / "default.mac"; }
-    void writeMacros(const std::string& text) { std::ofstream(macroFile()) << text; }
 
-    void startDaemon()
-    {
-        m_daemon = m_suite.start("KavoRemote");
-        ASSERT_TRUE(waitUntil([&] { return (m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu) == 0xFFu; }, 15s))
-            << "the receiver was never armed";
-        std::this_thread::sleep_for(300ms); // a different key counts 200 ms after arming
-    }
-
-    void press(const char* key)
-    {
-        ASSERT_EQ(m_suite.run("velora-card", {"press", key}, 5s), 0) << key;
-        std::this_thread::sleep_for(250ms);
-    }
-
-    std::string log() const
-    {
-        std::ifstream file(m_suite.suite() / "remote.log");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
     int logCount(const std::string& line) const
     {
-        const std::string text = log();
+        const std::string text = remoteLog();
         int count = 0;
         for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
             ++count;
         }
         return count;
     }
-
-    test::SuiteCopy m_suite;
-    std::unique_ptr<virtualcard::CardStateFile> m_state;
-    std::optional<virtualcard::VirtualChip> m_chip;
-    test::Process m_daemon;
 };
 
 TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLine)
@@ -103,7 +59,7 @@ TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLi
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
     startDaemon();
-    EXPECT_EQ(logCount("default.mac:3: unknown key name 'Dwon': the line is ignored\n"), 1) << log();
+    EXPECT_EQ(logCount("default.mac:3: unknown key name 'Dwon': the line is ignored\n"), 1) << remoteLog();
     window.focus();
     window.drain();
     press("Down");
@@ -112,17 +68,17 @@ TEST_F(KavoRemoteMacroTest, EditsTakeEffectOnTheNextKeyAndATypoIsLoggedWithItsLi
     // Saved in place, as a text editor that rewrites the file does.
     const std::string reloaded = "Reloaded key tables from 'default.mac' after it changed\n";
     writeMacros("Default\nDown: [VK_NEXT]\nEnd\n");
-    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 1; }, 3s)) << log();
+    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 1; }, 3s)) << remoteLog();
     press("Down");
     EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Next});
 
     // Saved by writing a new file and renaming it over the old one.
     std::ofstream(m_suite.suite() / ".default.mac.new") << "Default\nDown: [VK_PRIOR]\nEnd\n";
     fs::rename(m_suite.suite() / ".default.mac.new", macroFile());
-    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 2; }, 3s)) << log();
+    ASSERT_TRUE(waitUntil([&] { return logCount(reloaded) == 2; }, 3s)) << remoteLog();
     press("Down");
     EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Prior});
-    EXPECT_TRUE(m_daemon.running());
+    EXPECT_TRUE(m_remote.process.running());
 }
 
 TEST_F(KavoRemoteMacroTest, MuteIsTheDesktopsMuteKeyAndWindowClassesPickTheirSection)
@@ -133,7 +89,8 @@ TEST_F(KavoRemoteMacroTest, MuteIsTheDesktopsMuteKeyAndWindowClassesPickTheirSec
     text << shipped.rdbuf();
     writeMacros(text.str() + "\nWhenClass \"velora-player\"\nDown: [VK_F5]\nEnd\n");
     startDaemon();
-    EXPECT_EQ(log().find("default.mac:"), std::string::npos) << "the shipped file has no skipped line:\n" << log();
+    EXPECT_EQ(remoteLog().find("default.mac:"), std::string::npos) << "the shipped file has no skipped line:\n"
+                                                                   << remoteLog();
     {
         test::XTestWindow player("Velora Plain Window", "velora-player");
         ASSERT_TRUE(player.ok());

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,12 +19,10 @@
 
 #include <X11/keysym.h>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "hw/BtRegisters.h"
 #include "platform/linux/UniqueFd.h"
 #include "tests/support/InputRecords.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/LircDaemon.h"
-#include "tests/support/SuiteCopy.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XTestWindow.h"
 
@@ -36,33 +33,19 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::waitUntil;
 
-class KavoRemoteSourcesTest : public ::testing::Test
+class KavoRemoteSourcesTest : public test::KavoRemoteOnDesktop
 {
 protected:
-    void SetUp() override
-    {
-        if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
-        }
-        ASSERT_TRUE(m_suite.valid());
-        m_suite.environment().erase("XDG_CONFIG_HOME"); // settings and log beside the program
-    }
-
     void writeSettings(const std::string& keys)
     {
         std::ofstream(m_suite.suite() / "velora.ini") << "[KavoRemote]\n" << keys;
     }
-
-    std::string remoteLog() const { return test::readFile(m_suite.suite() / "remote.log"); }
 
     // The card was never looked for: its state file was not even made.
     void expectCardUntouched() const
     {
         EXPECT_FALSE(fs::exists(m_suite.cardState())) << "KavoRemote looked for the card";
     }
-
-    test::SuiteCopy m_suite;
-    test::Process m_daemon;
 };
 
 TEST_F(KavoRemoteSourcesTest, LircKeysHeldKeysAndALircdThatRestarts)
@@ -76,9 +59,9 @@ TEST_F(KavoRemoteSourcesTest, LircKeysHeldKeysAndALircdThatRestarts)
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
     const int clients = lircd.clientsAccepted();
-    m_daemon = m_suite.start("KavoRemote");
+    m_remote.start();
     ASSERT_TRUE(waitUntil([&] { return lircd.clientsAccepted() > clients; }, 15s)) << "never connected to lircd";
-    EXPECT_TRUE(m_daemon.running());
+    EXPECT_TRUE(m_remote.process.running());
 
     window.focus();
     window.drain();
@@ -116,7 +99,7 @@ TEST_F(KavoRemoteSourcesTest, LircKeysHeldKeysAndALircdThatRestarts)
     ASSERT_TRUE(waitUntil([&] { return remoteLog().find("closed the connection") != std::string::npos; }, 5s))
         << remoteLog();
     std::this_thread::sleep_for(2s);
-    EXPECT_TRUE(m_daemon.running());
+    EXPECT_TRUE(m_remote.process.running());
     const auto restarted = std::chrono::steady_clock::now();
     ASSERT_TRUE(lircd.start());
     const std::string connected = "LIRC: connected to lircd at " + lircd.socketPath();
@@ -129,8 +112,7 @@ TEST_F(KavoRemoteSourcesTest, LircKeysHeldKeysAndALircdThatRestarts)
     const std::string log = remoteLog();
     EXPECT_EQ(log.find("closed the connection"), log.rfind("closed the connection")) << "said more than once";
 
-    m_daemon.signal(SIGTERM);
-    EXPECT_EQ(m_daemon.waitExit(10s), 0);
+    m_remote.endBySigterm();
     expectCardUntouched();
 }
 
@@ -141,7 +123,7 @@ TEST_F(KavoRemoteSourcesTest, InputDeviceRecordsFromAFifo)
     writeSettings("KeySource=input\nInputDevice=" + fifo + "\n");
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
-    m_daemon = m_suite.start("KavoRemote");
+    m_remote.start();
     // The FIFO takes a writer once KavoRemote reads it.
     posix::UniqueFd writer;
     ASSERT_TRUE(waitUntil(
@@ -167,8 +149,7 @@ TEST_F(KavoRemoteSourcesTest, InputDeviceRecordsFromAFifo)
         waitUntil([&] { return remoteLog().find("    RK_MAKE(0x19e, RK_UNKNOWN),\n") != std::string::npos; }, 5s))
         << remoteLog();
 
-    m_daemon.signal(SIGTERM);
-    EXPECT_EQ(m_daemon.waitExit(10s), 0);
+    m_remote.endBySigterm();
     expectCardUntouched();
 }
 
@@ -178,14 +159,13 @@ TEST_F(KavoRemoteSourcesTest, InputWithoutAReceiverWaitsForOne)
     const fs::path sysfs = m_suite.suite() / "sysfs";
     fs::create_directories(sysfs / "class/rc");
     writeSettings("KeySource=input\n");
-    m_daemon = m_suite.start("KavoRemote", {}, {{"VELORA_SYSFS_ROOT", sysfs.string()}});
+    m_remote.start({{"VELORA_SYSFS_ROOT", sysfs.string()}});
     ASSERT_TRUE(waitUntil([&] { return remoteLog().find("waiting for one") != std::string::npos; }, 15s))
         << remoteLog();
     EXPECT_NE(remoteLog().find("input: no remote-control receiver under " + sysfs.string() + "/class/rc"),
               std::string::npos);
-    EXPECT_TRUE(m_daemon.running());
-    m_daemon.signal(SIGTERM);
-    EXPECT_EQ(m_daemon.waitExit(10s), 0);
+    EXPECT_TRUE(m_remote.process.running());
+    m_remote.endBySigterm();
     expectCardUntouched();
 }
 

@@ -22,10 +22,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
-#include "hw/BtRegisters.h"
-#include "tests/support/SuiteCopy.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XDisplay.h"
 #include "tests/support/XServer.h"
@@ -103,46 +100,10 @@ int viewableWindowsTitled(Display* display, const std::string& title)
     return test::countWindowsTitled(display, title, true);
 }
 
-class KavoRemoteTest : public ::testing::Test
+class KavoRemoteTest : public test::KavoRemoteOnDesktop
 {
 protected:
-    void SetUp() override
-    {
-        if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "needs an X server (run through tests/support/with-desktop.sh)";
-        }
-        ASSERT_TRUE(m_suite.valid());
-        // Settings and log beside the program, as in an unpacked suite folder.
-        m_suite.environment().erase("XDG_CONFIG_HOME");
-        m_state = virtualcard::CardStateFile::open(m_suite.cardState().string());
-        ASSERT_NE(m_state, nullptr);
-        m_chip.emplace(m_state->layout());
-        m_chip->reset();
-    }
-
-    std::uint32_t gpioLow() const { return m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu; }
-
-    bool waitForGpioLow(std::uint32_t value, std::chrono::milliseconds timeout) const
-    {
-        return waitUntil([&] { return gpioLow() == value; }, timeout);
-    }
-
-    // A key on the remote through the card tool, then the pause after which another key counts.
-    void press(const char* key)
-    {
-        ASSERT_EQ(m_suite.run("velora-card", {"press", key}, 5s), 0) << key;
-        std::this_thread::sleep_for(250ms);
-    }
-
-    void writeMacros(const std::string& text) { std::ofstream(m_suite.suite() / "default.mac") << text; }
-
-    // Starts KavoRemote (on another X server when given) and waits until the receiver is armed.
-    void startDaemon(const test::EnvironmentChanges& environment = {})
-    {
-        m_daemon = m_suite.start("KavoRemote", {}, environment);
-        ASSERT_TRUE(waitForGpioLow(0xFF, 15s)) << "the receiver was never armed";
-        std::this_thread::sleep_for(300ms); // a different key counts 200 ms after arming
-    }
+    void SetUp() override { setUpWithCard(); }
 
     // The program ended by itself within the time, in order: not by a signal, the receiver
     // disarmed (its byte 0, whatever key it showed) and the card let go.
@@ -150,8 +111,8 @@ protected:
     {
         ASSERT_TRUE(status.has_value()) << what << ": still running";
         EXPECT_LT(*status, 128) << what << ": killed by signal " << *status - 128;
-        EXPECT_EQ(gpioLow(), 0u) << what << ": the receiver was left armed";
-        EXPECT_EQ(m_state->liveMappers(), 0u) << what << ": the card's mapping was not released";
+        EXPECT_EQ(m_remote.gpioLow(), 0u) << what << ": the receiver was left armed";
+        EXPECT_EQ(m_remote.state().liveMappers(), 0u) << what << ": the card's mapping was not released";
     }
 
     // The icon's pop-up menu, and the item that many steps down (separators are skipped).
@@ -166,11 +127,6 @@ protected:
         }
         tapKey(display, XK_Return);
     }
-
-    test::SuiteCopy m_suite;
-    std::unique_ptr<virtualcard::CardStateFile> m_state;
-    std::optional<virtualcard::VirtualChip> m_chip;
-    test::Process m_daemon;
 };
 
 TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
@@ -178,15 +134,15 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
     ASSERT_TRUE(test::waitForSelectionOwner(window.display(), "_NET_SYSTEM_TRAY_S0", 10s));
-    m_daemon = m_suite.start("KavoRemote");
-    ASSERT_TRUE(waitForGpioLow(0xFF, 15s)) << "the receiver was never armed";
-    EXPECT_EQ(m_state->liveMappers(), 1u);
+    m_remote.start();
+    ASSERT_TRUE(m_remote.armed(0ms));
+    EXPECT_EQ(m_remote.state().liveMappers(), 1u);
     std::this_thread::sleep_for(300ms);
 
     // A second start ends at once and leaves the first one running.
     EXPECT_EQ(m_suite.run("KavoRemote", {}, 10s), 0);
-    EXPECT_TRUE(m_daemon.running());
-    EXPECT_EQ(gpioLow(), 0xFFu);
+    EXPECT_TRUE(m_remote.process.running());
+    EXPECT_EQ(m_remote.gpioLow(), 0xFFu);
 
     window.focus();
     window.drain();
@@ -214,10 +170,8 @@ TEST_F(KavoRemoteTest, RemoteKeysIconClickAndTermination)
     EXPECT_EQ(line, "    RK_MAKE(0x07, RK_UNKNOWN),");
 
     // SIGTERM: ends as Exit does, without a question; the receiver is disarmed and the card let go.
-    m_daemon.signal(SIGTERM);
-    EXPECT_EQ(m_daemon.waitExit(10s), 0);
-    EXPECT_EQ(gpioLow(), 0u);
-    EXPECT_EQ(m_state->liveMappers(), 0u);
+    m_remote.endBySigtermDisarmed();
+    EXPECT_EQ(m_remote.state().liveMappers(), 0u);
 }
 
 TEST_F(KavoRemoteTest, SystemWideInstallKeepsSettingsAndLogPerUser)
@@ -233,9 +187,7 @@ TEST_F(KavoRemoteTest, SystemWideInstallKeepsSettingsAndLogPerUser)
 
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
-    m_daemon = m_suite.start("KavoRemote");
-    ASSERT_TRUE(waitForGpioLow(0xFF, 15s));
-    std::this_thread::sleep_for(300ms);
+    startDaemon();
     // Mouse mode with step 9, from the per-user velora.ini.
     window.warpPointer(600, 500);
     press("6");
@@ -247,8 +199,7 @@ TEST_F(KavoRemoteTest, SystemWideInstallKeepsSettingsAndLogPerUser)
     press("Down");
     EXPECT_EQ(window.keyPresses(500ms), std::vector<KeySym>{XK_Down});
     press("0x07");
-    m_daemon.signal(SIGTERM);
-    EXPECT_EQ(m_daemon.waitExit(10s), 0);
+    m_remote.endBySigterm();
     EXPECT_TRUE(fs::exists(config / "velora" / "remote.log"));
     EXPECT_FALSE(fs::exists(m_suite.suite() / "remote.log"));
 }
@@ -264,17 +215,17 @@ TEST_F(KavoRemoteTest, XServerGoingAwayEndsItInOrder)
     writeMacros(macro + "\nEnd\n");
     for (int run = 0; run < 10; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        m_chip->reset();
+        m_remote.chip().reset();
         test::XServer server;
         ASSERT_TRUE(server.ok());
         startDaemon(server.environment());
         // The server goes at a different moment each time: idle, or during the macro.
         if (run > 0) {
-            m_chip->pressKey(0x98);
+            m_remote.chip().pressKey(0x98);
             std::this_thread::sleep_for(std::chrono::milliseconds(run * 67 % 600));
         }
         server.kill();
-        const std::optional<int> status = m_daemon.waitExit(10s);
+        const std::optional<int> status = m_remote.process.waitExit(10s);
         expectOrderlyEnd(status, "the X server went away");
         EXPECT_EQ(status.value_or(0), 2) << "an end for want of a display is not a success";
     }
@@ -288,18 +239,18 @@ TEST_F(KavoRemoteTest, SignalsEndItInOrderOrAreIgnoredOrReload)
     Display* display = window.display();
     for (const int number : {SIGHUP, SIGQUIT}) {
         SCOPED_TRACE("signal " + std::to_string(number));
-        m_chip->reset();
+        m_remote.chip().reset();
         startDaemon();
         // SIGPIPE changes nothing.
-        m_daemon.signal(SIGPIPE);
+        m_remote.process.signal(SIGPIPE);
         std::this_thread::sleep_for(300ms);
-        ASSERT_TRUE(m_daemon.running()) << "SIGPIPE ended the program";
+        ASSERT_TRUE(m_remote.process.running()) << "SIGPIPE ended the program";
         // SIGUSR1 reloads the macro file, without a message.
         window.focus();
         window.drain();
         press("Enter");
         writeMacros("Default\nDown: ![VK_CONTROL VK_MENU T]\nEnter: [VK_ESCAPE]\nEnd\n");
-        m_daemon.signal(SIGUSR1);
+        m_remote.process.signal(SIGUSR1);
         std::this_thread::sleep_for(300ms);
         press("Enter");
         EXPECT_EQ(window.keyPresses(500ms), (std::vector<KeySym>{XK_Return, XK_Escape}));
@@ -311,8 +262,8 @@ TEST_F(KavoRemoteTest, SignalsEndItInOrderOrAreIgnoredOrReload)
         EXPECT_TRUE(keyIsDown(display, XK_Alt_L));
         EXPECT_TRUE(keyIsDown(display, XK_t));
         // ... until the program ends: a closed terminal (SIGHUP) or SIGQUIT end it as SIGTERM does.
-        m_daemon.signal(number);
-        const std::optional<int> status = m_daemon.waitExit(10s);
+        m_remote.process.signal(number);
+        const std::optional<int> status = m_remote.process.waitExit(10s);
         expectOrderlyEnd(status, "after the signal");
         EXPECT_EQ(status.value_or(-1), 0);
         EXPECT_FALSE(keyIsDown(display, XK_Alt_L));
@@ -336,20 +287,20 @@ TEST_F(KavoRemoteTest, TerminationWhileAMessageBoxWaits)
     chooseFromIconMenu(display.get(), 3);
     EXPECT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 1; }, 10s))
         << "no message box";
-    m_daemon.signal(SIGTERM);
-    std::optional<int> status = m_daemon.waitExit(10s);
+    m_remote.process.signal(SIGTERM);
+    std::optional<int> status = m_remote.process.waitExit(10s);
     ASSERT_TRUE(status.has_value()) << "still running";
     EXPECT_EQ(*status, 0);
-    EXPECT_EQ(m_state->liveMappers(), 0u);
+    EXPECT_EQ(m_remote.state().liveMappers(), 0u);
 
     // The same while Exit asks whether to quit.
-    m_chip->reset();
+    m_remote.chip().reset();
     startDaemon();
     chooseFromIconMenu(display.get(), 7);
     EXPECT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 1; }, 10s))
         << "no question";
-    m_daemon.signal(SIGTERM);
-    status = m_daemon.waitExit(10s);
+    m_remote.process.signal(SIGTERM);
+    status = m_remote.process.waitExit(10s);
     expectOrderlyEnd(status, "SIGTERM while Exit asked");
     EXPECT_EQ(status.value_or(-1), 0);
 }
@@ -377,16 +328,17 @@ TEST_F(KavoRemoteTest, MessageBoxesOverTheOptionsWindowUnderTheWindowManager)
         << "no range message";
     // The box is shown and the program idles while it waits, rather than spinning.
     std::this_thread::sleep_for(500ms);
-    const long before = test::cpuTicks(m_daemon.pid());
+    const long before = test::cpuTicks(m_remote.process.pid());
     std::this_thread::sleep_for(2s);
-    EXPECT_LT(test::cpuTicks(m_daemon.pid()) - before, sysconf(_SC_CLK_TCK) / 5) << "busy while the message waits";
+    EXPECT_LT(test::cpuTicks(m_remote.process.pid()) - before, sysconf(_SC_CLK_TCK) / 5)
+        << "busy while the message waits";
     // Enter answers it: the options window stays, without the box.
     tapKey(display.get(), XK_Return);
     EXPECT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 1; }, 10s))
         << "the range message did not go";
     // And it still ends on SIGTERM.
-    m_daemon.signal(SIGTERM);
-    const std::optional<int> status = m_daemon.waitExit(10s);
+    m_remote.process.signal(SIGTERM);
+    const std::optional<int> status = m_remote.process.waitExit(10s);
     expectOrderlyEnd(status, "SIGTERM with the options window open");
     EXPECT_EQ(status.value_or(-1), 0);
 }
@@ -402,12 +354,12 @@ TEST_F(KavoRemoteTest, ALongMacroDoesNotHoldUpTheEnd)
     press("Down"); // 14.4 s of activations from here
     std::this_thread::sleep_for(500ms);
     const auto before = std::chrono::steady_clock::now();
-    m_daemon.signal(SIGTERM);
+    m_remote.process.signal(SIGTERM);
     // The macro stops and the card is let go at once; the process is gone right after (later
     // only under a sanitizer's checks at exit).
-    EXPECT_TRUE(waitUntil([&] { return m_state->liveMappers() == 0u; }, 300ms, 5ms))
+    EXPECT_TRUE(waitUntil([&] { return m_remote.state().liveMappers() == 0u; }, 300ms, 5ms))
         << "the card was let go only after " << (std::chrono::steady_clock::now() - before) / 1ms << " ms";
-    const std::optional<int> status = m_daemon.waitExit(5s);
+    const std::optional<int> status = m_remote.process.waitExit(5s);
     expectOrderlyEnd(status, "SIGTERM during the macro");
 }
 
@@ -433,13 +385,13 @@ TEST_F(KavoRemoteTest, NotificationAreaThatComesAfterTheProgram)
             15s, 50ms);
         EXPECT_TRUE(icon.has_value()) << "the icon did not dock";
         EXPECT_FALSE(windowShown);
-        m_daemon.signal(SIGTERM);
-        expectOrderlyEnd(m_daemon.waitExit(10s), "SIGTERM");
+        m_remote.process.signal(SIGTERM);
+        expectOrderlyEnd(m_remote.process.waitExit(10s), "SIGTERM");
     }
     {
         // No panel for a long while: the window and its notice show; when the panel comes, the
         // icon docks and the window hides again.
-        m_chip->reset();
+        m_remote.chip().reset();
         test::XServer server;
         ASSERT_TRUE(server.ok());
         ASSERT_TRUE(server.startWindowManager());
@@ -451,8 +403,8 @@ TEST_F(KavoRemoteTest, NotificationAreaThatComesAfterTheProgram)
         EXPECT_TRUE(waitForTrayIcon(display.get()).has_value()) << "the icon did not dock";
         EXPECT_TRUE(waitUntil([&] { return viewableWindowsTitled(display.get(), "KavoRemote") == 0; }, 10s))
             << "the window stayed";
-        m_daemon.signal(SIGTERM);
-        expectOrderlyEnd(m_daemon.waitExit(10s), "SIGTERM");
+        m_remote.process.signal(SIGTERM);
+        expectOrderlyEnd(m_remote.process.waitExit(10s), "SIGTERM");
     }
 }
 

@@ -4,19 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <linux/input.h>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "hw/BtRegisters.h"
 #include "tests/support/InputRecords.h"
-#include "tests/support/SuiteCopy.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/WaitUntil.h"
 
 namespace velora {
@@ -34,22 +30,18 @@ TEST(KavoRemoteUinput, WithoutXTheKeysGoThroughTheKernelDevice)
     const std::string device = (suite.root() / "uinput").string();
     std::ofstream(device).flush();
     std::ofstream(suite.suite() / "velora.ini") << "[KavoRemote]\nAutoInit=0\n";
-    auto state = virtualcard::CardStateFile::open(suite.cardState().string());
-    ASSERT_NE(state, nullptr);
+    test::KavoRemoteRun remote(suite);
+    ASSERT_TRUE(remote.openCard(false));
 
-    test::EnvironmentChanges environment = suite.environment();
-    environment["DISPLAY"] = std::nullopt;
-    environment["WAYLAND_DISPLAY"] = std::nullopt;
-    environment["XDG_SESSION_TYPE"] = "tty";
-    environment["QT_QPA_PLATFORM"] = "offscreen";
-    environment["VELORA_UINPUT_DEVICE"] = device;
-    const std::string errors = (suite.root() / "errors").string();
-    test::Process daemon(suite.program("KavoRemote").string(), {}, environment, errors, errors);
-    ASSERT_TRUE(daemon.started());
-    const auto gpioLow = [&state] { return state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu; };
-    ASSERT_TRUE(waitUntil([&] { return gpioLow() == 0xFFu; }, 15s)) << "the receiver was never armed\n"
-                                                                    << test::readFile(errors);
-    std::this_thread::sleep_for(300ms); // a key counts 200 ms after arming
+    ASSERT_TRUE(remote
+                    .start({{"DISPLAY", std::nullopt},
+                            {"WAYLAND_DISPLAY", std::nullopt},
+                            {"XDG_SESSION_TYPE", "tty"},
+                            {"QT_QPA_PLATFORM", "offscreen"},
+                            {"VELORA_UINPUT_DEVICE", device}},
+                           true)
+                    .started());
+    ASSERT_TRUE(remote.armed());
 
     ASSERT_EQ(suite.run("velora-card", {"press", "Down"}, 5s), 0);
     const Texts expected{"EV_KEY 108 1", "EV_SYN 0 0", "EV_KEY 108 0", "EV_SYN 0 0"};
@@ -58,14 +50,12 @@ TEST(KavoRemoteUinput, WithoutXTheKeysGoThroughTheKernelDevice)
 
     // The log says which desktop serves and that window scopes cannot match; no failure is
     // reported, as it is where no desktop can be had at all.
-    const std::string log = test::readFile(suite.suite() / "remote.log");
+    const std::string log = remote.log();
     EXPECT_NE(log.find("Desktop: uinput"), std::string::npos) << log;
     EXPECT_NE(log.find("the Default section serves"), std::string::npos) << log;
-    EXPECT_EQ(test::readFile(errors).find("cannot send keys"), std::string::npos) << test::readFile(errors);
+    EXPECT_EQ(remote.errors().find("cannot send keys"), std::string::npos) << remote.errors();
 
-    daemon.signal(SIGTERM);
-    EXPECT_EQ(daemon.waitExit(10s), 0);
-    EXPECT_EQ(gpioLow(), 0u) << "the receiver was left armed";
+    remote.endBySigtermDisarmed();
 }
 
 } // namespace

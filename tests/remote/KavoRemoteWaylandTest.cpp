@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <fstream>
 #include <string>
 #include <thread>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "hw/BtRegisters.h"
-#include "tests/support/SuiteCopy.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/wayland/SwayServer.h"
 
@@ -31,38 +28,28 @@ TEST(KavoRemoteWayland, TakesTheWaylandDesktopAndDrivesTheWindowInFront)
     std::ofstream(suite.suite() / "velora.ini") << "[KavoRemote]\nAutoInit=0\nMacroPath=tv.mac\n";
     std::ofstream(suite.suite() / "tv.mac") << "Default\nDown: [VK_DOWN]\nChannelUp: [VK_PRIOR]\nEnd\n"
                                             << "WhenClass \"velora.wayland\"\nChannelUp: [VK_F5]\nEnd\n";
-    auto state = virtualcard::CardStateFile::open(suite.cardState().string());
-    ASSERT_NE(state, nullptr);
+    test::KavoRemoteRun remote(suite);
+    ASSERT_TRUE(remote.openCard(false));
     test::WaylandTestWindow window(sway, "Velora Wayland", "velora.wayland");
     ASSERT_FALSE(window.waitForLine("mapped").empty());
 
-    test::EnvironmentChanges environment = suite.environment();
-    for (const auto& [name, value] : sway.environment()) {
-        environment[name] = value;
-    }
+    test::EnvironmentChanges environment = sway.environment();
     environment["XDG_SESSION_TYPE"] = "wayland";
-    const std::string errors = (suite.root() / "errors").string();
-    test::Process daemon(suite.program("KavoRemote").string(), {}, environment, errors, errors);
-    ASSERT_TRUE(daemon.started());
-    const auto gpioLow = [&state] { return state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu; };
-    ASSERT_TRUE(waitUntil([&] { return gpioLow() == 0xFFu; }, 15s)) << "the receiver was never armed\n"
-                                                                    << test::readFile(errors);
+    ASSERT_TRUE(remote.start(environment, true).started());
+    ASSERT_TRUE(remote.armed(0ms));
     // The seat has a keyboard, and the window the focus, once KavoRemote's virtual one is there.
-    ASSERT_TRUE(window.waitFocused()) << ::testing::PrintToString(window.lines()) << test::readFile(errors);
+    ASSERT_TRUE(window.waitFocused()) << ::testing::PrintToString(window.lines()) << remote.errors();
     std::this_thread::sleep_for(300ms); // a key counts 200 ms after arming
 
     ASSERT_EQ(suite.run("velora-card", {"press", "Down"}, 5s), 0);
     std::this_thread::sleep_for(300ms); // the receiver takes a change 200 ms after the last
     ASSERT_EQ(suite.run("velora-card", {"press", "ChannelUp"}, 5s), 0);
     EXPECT_TRUE(waitUntil([&] { return window.keys().size() >= 2; }, 5s));
-    EXPECT_EQ(window.keys(), (std::vector<std::string>{"Down", "F5"}))
-        << test::readFile(errors) << test::readFile(suite.suite() / "remote.log");
-    const std::string log = test::readFile(suite.suite() / "remote.log");
+    EXPECT_EQ(window.keys(), (std::vector<std::string>{"Down", "F5"})) << remote.errors() << remote.log();
+    const std::string log = remote.log();
     EXPECT_NE(log.find("Desktop: wayland"), std::string::npos) << log;
 
-    daemon.signal(SIGTERM);
-    EXPECT_EQ(daemon.waitExit(10s), 0);
-    EXPECT_EQ(gpioLow(), 0u) << "the receiver was left armed";
+    remote.endBySigtermDisarmed();
 }
 
 } // namespace

@@ -8,12 +8,7 @@
 #include <thread>
 
 #include "fakes/RecordingDesktop.h"
-#include "fakes/RecordingLogFile.h"
-#include "hw/BtRegisters.h"
-#include "platform/linux/LinuxTimerService.h"
-#include "remote/RemoteEngine.h"
-#include "tests/drivers/virtualcard/TestCard.h"
-#include "tests/support/ScopedEnvironment.h"
+#include "tests/remote/CardEngineRig.h"
 
 namespace velora::remote {
 namespace {
@@ -22,35 +17,21 @@ using namespace std::chrono_literals;
 
 TEST(RemoteEngineThreads, ReloadsAndSettingsFromAnotherThreadWhileKeysArePlayed)
 {
-    test::TestCard virtualCard;
-    const test::ScopedEnvironment cardPath("VELORA_CARD", virtualCard.path());
-    ASSERT_TRUE(virtualCard.open());
-    virtualcard::VirtualChip& chip = virtualCard.chip();
-    chip.reset();
-    const test::TempDir& dir = virtualCard.folder();
-    dir.write("a.mac", "Default\nDown: ![VK_DOWN]\nEnd\n");
-    dir.write("b.mac", "WhenActive \"Test\"\nDown: [VK_NEXT]\nEnd\n");
-
     test::EventLog log;
     test::RecordingDesktop desktop(log);
     desktop.title = "Test window";
-    test::RecordingProgramStarter programs(log);
-    test::RecordingLogFile logFile;
-    platform::LinuxTimerService timers;
     {
-        CaptureCard card(platform::systemLibraryLoader(), platform::systemClock(), CardRelease::UnmapThenUnload);
-        ASSERT_TRUE(card.IsFound()) << "the virtual card's libvelorahwio.so must be on LD_LIBRARY_PATH";
-        RemoteEngine engine(
-            RemoteServices{platform::systemClock(), timers, desktop, programs, logFile, platform::systemFileSystem()});
-        engine.setLogSuppressed(false);
-        ASSERT_TRUE(engine.LoadMacroFile(dir.file("a.mac")));
-        engine.ArmReceiver(card);
-        engine.startTick();
+        CardEngineRig rig;
+        ASSERT_TRUE(rig.open("Default\nDown: ![VK_DOWN]\nEnd\n"));
+        const test::TempDir& dir = rig.virtualCard.folder();
+        dir.write("b.mac", "WhenActive \"Test\"\nDown: [VK_NEXT]\nEnd\n");
+        ASSERT_NO_FATAL_FAILURE(rig.startEngine(desktop));
+        RemoteEngine& engine = *rig.engine;
 
         std::atomic<bool> done{false};
         std::thread window([&] {
             for (int i = 0; !done.load(); ++i) {
-                engine.LoadMacroFile(dir.file(i % 2 == 0 ? "b.mac" : "a.mac"));
+                engine.LoadMacroFile(dir.file(i % 2 == 0 ? "b.mac" : "test.mac"));
                 engine.setMouseStep(i % 20);
                 if (i % 250 == 249) {
                     engine.RequestReinit();
@@ -62,7 +43,7 @@ TEST(RemoteEngineThreads, ReloadsAndSettingsFromAnotherThreadWhileKeysArePlayed)
         // (the first one comes well after arming, as a different key must).
         std::this_thread::sleep_for(250ms);
         for (int press = 0; press < 60; ++press) {
-            chip.pressKey(0x98, [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); });
+            rig.press(0x98);
             std::this_thread::sleep_for(15ms);
         }
         done.store(true);

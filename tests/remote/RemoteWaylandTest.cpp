@@ -8,13 +8,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/linux/LinuxLogFile.h"
-#include "platform/linux/LinuxProgramStarter.h"
-#include "platform/linux/LinuxTimerService.h"
 #include "platform/wayland/WaylandDesktop.h"
-#include "remote/RemoteEngine.h"
-#include "tests/drivers/virtualcard/TestCard.h"
-#include "tests/support/ScopedEnvironment.h"
+#include "tests/remote/CardEngineRig.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/wayland/SwayServer.h"
 
@@ -32,48 +27,22 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_sway.ok()) << m_sway.log();
-        ASSERT_TRUE(m_virtualCard.open());
-        m_virtualCard.chip().reset();
+        ASSERT_TRUE(m_rig.open(std::string(remote::kTestWindowMacros) + "WhenActive \"Other Window\"\n"
+                                                                        "Esc: @Velora Remote Test Window@\n"
+                                                                        "Down: \"b\"\n"
+                                                                        "End\n"));
         m_desktop = platform::openWaylandDesktop(m_sway.socket().c_str());
         ASSERT_NE(m_desktop, nullptr);
-        m_virtualCard.folder().write("test.mac", "Default\n"
-                                                 "Enter: \"ok\"\n"
-                                                 "End\n"
-                                                 "WhenActive \"Remote Test\"\n"
-                                                 "Down: [VK_DOWN]\n"
-                                                 "ChannelUp: [VK_SHIFT a]\n"
-                                                 "End\n"
-                                                 "WhenActive \"Other Window\"\n"
-                                                 "Esc: @Velora Remote Test Window@\n"
-                                                 "Down: \"b\"\n"
-                                                 "End\n");
-    }
-    void TearDown() override
-    {
-        m_engine.reset();
-        m_card.reset();
     }
 
-    void startEngine()
-    {
-        m_card = std::make_unique<CaptureCard>(platform::systemLibraryLoader(), platform::systemClock(),
-                                               CardRelease::UnmapThenUnload);
-        ASSERT_TRUE(m_card->IsFound()) << "the virtual card's libvelorahwio.so must be on LD_LIBRARY_PATH";
-        m_engine = std::make_unique<remote::RemoteEngine>(remote::RemoteServices{
-            platform::systemClock(), m_timers, *m_desktop, m_programs, m_log, platform::systemFileSystem()});
-        m_engine->setLogSuppressed(false);
-        ASSERT_TRUE(m_engine->LoadMacroFile(m_virtualCard.folder().file("test.mac")));
-        m_engine->ArmReceiver(*m_card);
-        m_engine->startTick();
-        std::this_thread::sleep_for(50ms); // the first sample after arming is only stored
-    }
+    void startEngine() { m_rig.startEngine(*m_desktop); }
 
     // A key on the remote, after the pause that the receiver needs between different keys:
     // one within 200 ms of the previous change counts as noise.
     void press(std::uint8_t code)
     {
         std::this_thread::sleep_for(250ms);
-        m_virtualCard.chip().pressKey(code, [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); });
+        m_rig.press(code);
     }
 
     // The keys a window got after the first `after`, once `count` of them are there.
@@ -108,14 +77,8 @@ protected:
     }
 
     test::SwayServer m_sway;
-    test::TestCard m_virtualCard;
-    test::ScopedEnvironment m_cardPath{"VELORA_CARD", m_virtualCard.path()};
     std::unique_ptr<platform::Desktop> m_desktop;
-    platform::LinuxTimerService m_timers;
-    platform::LinuxProgramStarter m_programs{""};
-    platform::LinuxLogFile m_log{m_virtualCard.folder().file("remote.log")};
-    std::unique_ptr<CaptureCard> m_card;
-    std::unique_ptr<remote::RemoteEngine> m_engine;
+    remote::CardEngineRig m_rig;
 };
 
 TEST_F(RemoteWaylandTest, RemoteKeysArriveAtTheWaylandWindowInFrontAsItsMacros)
@@ -154,10 +117,10 @@ TEST_F(RemoteWaylandTest, MouseModeMovesThePointerOverTheWindowAndClicks)
     test::WaylandTestWindow window(m_sway, kTitle, "velora.remote-test");
     ASSERT_TRUE(window.waitFocused()) << m_sway.log();
     startEngine();
-    m_engine->setMouseStep(7);
+    m_rig.engine->setMouseStep(7);
 
     press(0x80); // MouseMode
-    ASSERT_TRUE(test::waitUntil([&] { return m_engine->mouseMode() == 1; }, 1s));
+    ASSERT_TRUE(test::waitUntil([&] { return m_rig.engine->mouseMode() == 1; }, 1s));
     // Wayland tells no one where the pointer is: the desktop starts it in the middle.
     press(0x90); // "6": right
     EXPECT_TRUE(pointerAt(window, 647, 512)) << testing::PrintToString(window.lines());

@@ -16,10 +16,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
-#include "drivers/virtualcard/CardStateFile.h"
-#include "drivers/virtualcard/VirtualChip.h"
-#include "hw/BtRegisters.h"
-#include "tests/support/SuiteCopy.h"
+#include "tests/support/KavoRemoteRun.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XDisplay.h"
 #include "tests/support/XTestWindow.h"
@@ -49,10 +46,7 @@ protected:
         for (const char* variable : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"}) {
             m_suite.environment()[variable] = std::nullopt;
         }
-        m_state = virtualcard::CardStateFile::open(m_suite.cardState().string());
-        ASSERT_NE(m_state, nullptr);
-        m_chip.emplace(m_state->layout());
-        m_chip->reset();
+        ASSERT_TRUE(m_remote.openCard());
         m_suiteFiles = listing(m_suite.suite());
     }
 
@@ -70,17 +64,10 @@ protected:
         return names;
     }
 
-    std::uint32_t gpioLow() const { return m_state->layout().registers[bt::GPIO_DATA / 4] & 0xFFu; }
-
-    void press(const char* key)
-    {
-        ASSERT_EQ(m_suite.run("velora-card", {"press", key}, 5s), 0) << key;
-        std::this_thread::sleep_for(250ms);
-    }
+    void press(const char* key) const { m_remote.press(key); }
 
     test::SuiteCopy m_suite;
-    std::unique_ptr<virtualcard::CardStateFile> m_state;
-    std::optional<virtualcard::VirtualChip> m_chip;
+    test::KavoRemoteRun m_remote{m_suite};
     std::vector<std::string> m_suiteFiles;
 };
 
@@ -109,9 +96,8 @@ TEST_F(SystemInstallTest, KavoRemoteKeepsEachUsersFilesInTheXdgFolders)
         << "Default\nDown: [VK_UP]\nFullScreen: &KavoShell&\nEsc: [VK_ESCAPE]\nEnd\n";
     test::XTestWindow window("Velora Key Target");
     ASSERT_TRUE(window.ok());
-    test::Process daemon = m_suite.start("KavoRemote");
-    ASSERT_TRUE(waitUntil([&] { return gpioLow() == 0xFF; }, 15s)) << "the receiver was never armed";
-    std::this_thread::sleep_for(300ms);
+    m_remote.start();
+    ASSERT_TRUE(m_remote.armed());
 
     // The first start copied the site's defaults for the user.
     for (const char* file : {"velora.ini", "default.mac", "fav.dat"}) {
@@ -155,8 +141,7 @@ TEST_F(SystemInstallTest, KavoRemoteKeepsEachUsersFilesInTheXdgFolders)
         started.signal(SIGTERM);
         started.waitExit(10s);
     }
-    daemon.signal(SIGTERM);
-    EXPECT_EQ(daemon.waitExit(10s), 0);
+    m_remote.endBySigterm();
     // Nothing was written into the suite folder.
     EXPECT_EQ(listing(m_suite.suite()), m_suiteFiles);
 }

@@ -4,56 +4,36 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/X11Desktop.h"
-#include "tests/shell/ShellScreenChecks.h"
-#include "tests/support/SuiteCopy.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/WaitUntil.h"
+#include "tests/shell/ShellStartTest.h"
 #include "tests/support/XDisplay.h"
 
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <optional>
 #include <string>
 
+namespace velora::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using velora::test::Process;
 
-bool waitFor(const std::function<bool()>& condition)
-{
-    return velora::test::waitUntil(condition, 10s, 50ms);
-}
-
-class ShellDesktopTest : public ::testing::Test
+class ShellDesktopTest : public ShellStartTest
 {
 protected:
+    ShellDesktopTest() : ShellStartTest("shell-desktop") {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(m_suite.valid());
+        ASSERT_NO_FATAL_FAILURE(makeTree({"tree/a.jpg", "tree/notes.txt", "tree/beta/file.txt"}));
         ASSERT_NE(m_display, nullptr);
-        m_keys = velora::platform::openX11Desktop();
+        m_keys = platform::openX11Desktop();
         ASSERT_NE(m_keys, nullptr);
         m_width = DisplayWidth(m_display.get(), DefaultScreen(m_display.get()));
         m_height = DisplayHeight(m_display.get(), DefaultScreen(m_display.get()));
         m_screen.emplace(m_width, m_height, [this](int x, int y) { return pixel(x, y); });
-
-        m_dir.makeFolder("tree/alpha");
-        m_dir.makeFolder("tree/beta/inner");
-        for (const char* file : {"tree/a.jpg", "tree/notes.txt", "tree/beta/file.txt"}) {
-            m_dir.write(file, "x");
-        }
-        m_tree = fs::canonical(m_dir / "tree");
-        m_settings = m_suite.configHome() / "velora/velora.ini";
-        fs::create_directories(m_settings.parent_path());
-        std::ofstream(m_settings) << "[KavoShell]\nLastDir=" << m_tree.string() << "\n";
         // The desktop's file opener, recording what it was asked to open.
         const fs::path opener = m_dir.write(
             "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + (m_dir / "opened.part").string() + "' && mv '" +
@@ -77,21 +57,9 @@ protected:
         return value;
     }
 
-    void press(std::uint8_t virtualKey)
-    {
-        m_keys->keyEvent(virtualKey, true);
-        m_keys->keyEvent(virtualKey, false);
-    }
-
-    velora::test::SuiteCopy m_suite;
-    velora::test::TempDir m_dir{"shell-desktop"};
-    velora::test::DisplayPtr m_display = velora::test::openDisplay();
-    std::unique_ptr<velora::platform::Desktop> m_keys;
+    DisplayPtr m_display = openDisplay();
     int m_width = 0;
     int m_height = 0;
-    std::optional<velora::test::ShellScreenChecks> m_screen;
-    fs::path m_tree;
-    fs::path m_settings;
 };
 
 TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
@@ -102,7 +70,7 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     ASSERT_TRUE(waitFor([&] { return m_screen->showsTitleLine() && m_screen->showsOnly(0, 5); }));
 
     // One borderless window over the whole screen, with the shell's title and class.
-    const Window window = velora::test::findWindowByClass(m_display.get(), "KAVOSHELL");
+    const Window window = findWindowByClass(m_display.get(), "KAVOSHELL");
     ASSERT_NE(window, 0u);
     XWindowAttributes attributes{};
     XGetWindowAttributes(m_display.get(), window, &attributes);
@@ -126,20 +94,20 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
         return type != None && items == 2;
     }));
 
-    press(velora::platform::VK_DOWN);
+    press(platform::VK_DOWN);
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 5); }));
-    press(velora::platform::VK_DOWN);
-    press(velora::platform::VK_RETURN); // Enter on beta: "..", inner, file.txt
+    press(platform::VK_DOWN);
+    press(platform::VK_RETURN); // Enter on beta: "..", inner, file.txt
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(0, 3); }));
     // Backspace: back up with beta highlighted, scrolled by half the rows of the last paint
     // (3): alpha, beta, a.jpg, notes.txt.
-    press(velora::platform::VK_BACK);
+    press(platform::VK_BACK);
     EXPECT_TRUE(waitFor([&] { return m_screen->showsOnly(1, 4); }));
 
-    press(velora::platform::VK_DOWN);
-    press(velora::platform::VK_RETURN); // Enter on a.jpg: handed to the desktop, the screen stays
+    press(platform::VK_DOWN);
+    press(platform::VK_RETURN); // Enter on a.jpg: handed to the desktop, the screen stays
     EXPECT_TRUE(waitFor([&] { return fs::exists(m_dir / "opened"); }));
-    EXPECT_EQ(velora::test::readFile(m_dir / "opened"), "file://" + (m_tree / "a.jpg").string());
+    EXPECT_EQ(readFile(m_dir / "opened"), "file://" + (m_tree / "a.jpg").string());
     EXPECT_TRUE(m_screen->showsOnly(2, 4));
 
     // A second start leaves at once; the first keeps running.
@@ -149,11 +117,12 @@ TEST_F(ShellDesktopTest, BrowsesOpensAndRemembersWithRealKeys)
     EXPECT_TRUE(shell.running());
 
     // Escape while the drive list is shown stores the directory that was current before.
-    press(velora::platform::VK_F1);
+    press(platform::VK_F1);
     EXPECT_TRUE(waitFor([&] { return !m_screen->showsOnly(2, 4); }));
-    press(velora::platform::VK_ESCAPE);
+    press(platform::VK_ESCAPE);
     EXPECT_EQ(shell.waitExit(10s), 0);
-    EXPECT_NE(velora::test::readFile(m_settings).find("LastDir=" + m_tree.string() + "\n"), std::string::npos);
+    EXPECT_NE(readFile(m_settings).find("LastDir=" + m_tree.string() + "\n"), std::string::npos);
 }
 
 } // namespace
+} // namespace velora::test

@@ -28,13 +28,13 @@ SuiteCopy::SuiteCopy(const fs::path& built)
 }
 
 Process SuiteCopy::start(const std::string& name, const std::vector<std::string>& arguments,
-                         const EnvironmentChanges& extra) const
+                         const EnvironmentChanges& extra, const std::string& outputPath) const
 {
     EnvironmentChanges environment = m_environment;
     for (const auto& [variable, value] : extra) {
         environment[variable] = value;
     }
-    return Process(program(name).string(), arguments, environment);
+    return Process(program(name).string(), arguments, environment, outputPath);
 }
 
 int SuiteCopy::run(const std::string& name, const std::vector<std::string>& arguments,

@@ -31,9 +31,10 @@ public:
     // XDG_CONFIG_HOME and LD_LIBRARY_PATH (a sanitizer build's dlopen ignores RUNPATH).
     EnvironmentChanges& environment() { return m_environment; }
 
-    // Starts one of the suite's programs, with extra changes over environment().
+    // Starts one of the suite's programs, with extra changes over environment(); with an
+    // output path, its standard output and error go to that file.
     Process start(const std::string& name, const std::vector<std::string>& arguments = {},
-                  const EnvironmentChanges& extra = {}) const;
+                  const EnvironmentChanges& extra = {}, const std::string& outputPath = {}) const;
     // Runs one to its end: its exit status, -1 when it did not end within the time.
     int run(const std::string& name, const std::vector<std::string>& arguments = {},
             std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
