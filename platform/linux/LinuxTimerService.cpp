@@ -194,9 +194,6 @@ void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
     t_currentTimer = timer.get();
     raiseThreadPriority();
 
-    const SteadyClock::time_point origin = timer->start;
-    const SteadyClock::duration interval = timer->interval;
-    std::int64_t n = 0; // the last deadline served
     while (!timer->cancelled.load()) {
         std::uint64_t expirations = 0;
         const ssize_t got = ::read(timer->clock.get(), &expirations, sizeof expirations);
@@ -206,19 +203,12 @@ void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
         if (got != static_cast<ssize_t>(sizeof expirations)) {
             continue; // woken early (a signal): sleep on
         }
-        n += static_cast<std::int64_t>(expirations);
+        // However many deadlines passed since the last read (a callback that overran
+        // several), they make one call: the samples between are gone, and a burst of calls
+        // would only take the same one again. The period needs no clock reading of its own.
         timer->callback();
         if (!timer->periodic) {
             break;
-        }
-        const SteadyClock::time_point now = SteadyClock::now();
-        if (origin + (n + 1) * interval <= now) {
-            // Overran one or more whole periods: those samples are gone, so go on at the
-            // first deadline ahead rather than calling back at once for the one missed. A
-            // cancel whose wake-up this arms over has set the flag before it, and the loop's
-            // test sees it before sleeping again.
-            n = (now - origin) / interval;
-            arm(timer->clock.get(), origin + (n + 1) * interval, interval);
         }
     }
     // The callback's captures are released before cancel returns, and outside the lock in

@@ -2,8 +2,8 @@
 // until its next deadline, so a slow callback of one timer never delays another (the
 // daemon's release timer fires while its sampling tick is busy playing a macro).
 //
-// Periodic deadlines are absolute (start + n * period) and a callback that overruns skips
-// to the first deadline still ahead. Each thread sleeps in read() on a timerfd of its own that
+// Periodic deadlines are absolute (start + n * period); the deadlines that a callback overran
+// make one call as it returns, not one each. Each thread sleeps in read() on a timerfd of its own that
 // the kernel keeps on the deadlines (CLOCK_MONOTONIC, steady_clock's clock): a period costs
 // one system call, no more than a bare sleep, idle timers cost no CPU, and cancelling sets the
 // timer to expire at once, which wakes the thread. A timer thread asks for real-time
