@@ -4,7 +4,8 @@
 //   daemon_idle_cpu_percent   CPU of the process over 60 s with no key, % of one core
 //   daemon_rss_mb             its resident memory after that
 //   timer_floor_beside_daemon_cpu_percent  a bare process that wakes every 10 ms, measured
-//                             beside the daemon over the same 60 s
+//                             beside the daemon on the same core over the same 60 s, at ten
+//                             phases to its tick
 //   daemon_idle_floor_ratio   daemon_idle_cpu_percent over that (target: at most 1.5)
 //   event_source_idle_cpu_percent  CPU of the process over 60 s with no key, on LIRC
 //                             (KeySource=lirc, a private lircd) and without a card
@@ -79,18 +80,9 @@ int main()
         return 1;
     }
 
-    velora::test::Process floor = bench::startTimerFloor();
     std::this_thread::sleep_for(2s);
-    const double cpuBefore = bench::processCpuSeconds(daemon.pid());
-    const double floorBefore = bench::processCpuSeconds(floor.pid());
-    const auto idleStart = Clock::now();
-    std::this_thread::sleep_for(60s);
-    const double idleSeconds = std::chrono::duration<double>(Clock::now() - idleStart).count();
-    const double idleCpu = (bench::processCpuSeconds(daemon.pid()) - cpuBefore) / idleSeconds * 100.0;
-    const double floorCpu = (bench::processCpuSeconds(floor.pid()) - floorBefore) / idleSeconds * 100.0;
+    const bench::BesideFloor idle = bench::cpuBesideTimerFloor(daemon.pid(), 60s);
     const double rss = residentMegabytes(daemon.pid());
-    floor.signal(SIGKILL);
-    floor.waitExit(5s);
     daemon.signal(SIGTERM);
     daemon.waitExit(10s);
 
@@ -141,10 +133,10 @@ int main()
     }
 
     std::printf("daemon_start_ms %.1f\n", startMs);
-    std::printf("daemon_idle_cpu_percent %.3f\n", idleCpu);
+    std::printf("daemon_idle_cpu_percent %.3f\n", idle.cpuPercent);
     std::printf("daemon_rss_mb %.1f\n", rss);
-    std::printf("timer_floor_beside_daemon_cpu_percent %.3f\n", floorCpu);
-    std::printf("daemon_idle_floor_ratio %.2f\n", floorCpu > 0 ? idleCpu / floorCpu : 0.0);
+    std::printf("timer_floor_beside_daemon_cpu_percent %.3f\n", idle.floorPercent);
+    std::printf("daemon_idle_floor_ratio %.2f\n", idle.ratio());
     std::printf("event_source_idle_cpu_percent %.3f\n", eventIdleCpu);
     std::printf("daemon_key_latency_p99_ms %.3f\n", bench::percentile(latency[0], 99));
     std::printf("daemon_feedback_key_latency_p99_ms %.3f\n", bench::percentile(latency[1], 99));
