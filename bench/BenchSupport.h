@@ -122,14 +122,14 @@ struct BesideFloor
     double ratio() const { return floorPercent > 0 ? cpuPercent / floorPercent : 0.0; }
 };
 
-// The CPU a process (0: the other threads of this one) spends over the time and, beside it, that of the bare 10 ms
-// timer, both on one core. On a virtual machine a wake-up right after another one on the same
-// core costs about half of one after 10 ms of idle, so two timers' costs depend on which
-// fires first: two identical bare timers measured side by side differ by up to 2 times
-// either way with their phase alone, and more again when they sit on different cores. So
-// the timer runs at ten phases 1 ms apart, each in short windows spread over the whole time
-// (so that a slower spell of the host weighs on every phase alike), all beside the process
-// on the same core, and the sums are compared.
+// The CPU a process (0: the other threads of this one) spends over the time and, beside it,
+// that of the bare 10 ms timer, both on one core. On a virtual machine a wake-up right after
+// another one on the same core costs about half of one after 10 ms of idle, so two timers'
+// costs depend on which fires first: two identical bare timers measured side by side differ
+// by up to 2 times either way with their phase alone, and more again when they sit on
+// different cores. So the timer runs at ten phases 1 ms apart, each in short windows spread
+// over the whole time (so that a slower spell of the host weighs on every phase alike), all
+// beside the process on the same core, and the sums are compared.
 inline BesideFloor cpuBesideTimerFloor(pid_t pid, Clock::duration duration)
 {
     cpu_set_t allowed;
