@@ -3,13 +3,14 @@
 // daemon's release timer fires while its sampling tick is busy playing a macro).
 //
 // Periodic deadlines are absolute (start + n * period); the deadlines that a callback overran
-// make one call as it returns, not one each. Each thread sleeps in read() on a timerfd of its own that
-// the kernel keeps on the deadlines (CLOCK_MONOTONIC, steady_clock's clock): a period costs
-// one system call, no more than a bare sleep, idle timers cost no CPU, and cancelling sets the
-// timer to expire at once, which wakes the thread. A timer thread asks for real-time
-// priority (SCHED_FIFO, lowest level) with SCHED_RESET_ON_FORK, which keeps the tick on time on a busy desktop; where
-// the process is not allowed that, the thread simply stays at normal priority. The reset-on-fork flag makes threads and
-// programs started from a callback begin at normal priority again.
+// make one call as it returns, not one each. Each thread sleeps in read() on a timerfd of its
+// own that the kernel keeps on the deadlines (CLOCK_MONOTONIC, steady_clock's clock): a period
+// costs one system call and no lock or clock reading, idle timers cost no CPU, and cancelling
+// sets the timer to expire at once, which wakes the thread. A timer thread asks for real-time
+// priority (SCHED_FIFO, lowest level) with SCHED_RESET_ON_FORK, which keeps the tick on time
+// on a busy desktop; where the process is not allowed that, the thread simply stays at normal
+// priority. The reset-on-fork flag makes threads and programs started from a callback begin
+// at normal priority again.
 #pragma once
 
 #include "platform/TimerService.h"
