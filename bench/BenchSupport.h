@@ -77,7 +77,7 @@ inline std::optional<Clock::time_point> nextKeyPress(velora::test::XTestWindow& 
 // A process that does nothing but wake every 10 ms on absolute deadlines from the first one,
 // as cheaply as a thread can, at the timer slack and priority the suite's timer threads ask
 // for: what a 10 ms sampling tick costs at the least on this machine.
-inline velora::test::Process startTimerFloor(Clock::time_point firstDeadline = Clock::now())
+inline velora::test::Process startTimerFloor(Clock::time_point firstDeadline)
 {
     // steady_clock is CLOCK_MONOTONIC.
     const auto sinceEpoch = firstDeadline.time_since_epoch();

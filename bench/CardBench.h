@@ -49,6 +49,14 @@ struct CardBench
         return true;
     }
 
+    // Loads the macro file into the engine, arms its receiver on the card and starts its tick.
+    void start(velora::remote::RemoteEngine& engine)
+    {
+        engine.LoadMacroFile(macroPath);
+        engine.ArmReceiver(*card);
+        engine.startTick();
+    }
+
     velora::remote::RemoteServices services(velora::platform::Desktop& desktop, velora::platform::TimerService& timers)
     {
         return {velora::platform::systemClock(), timers, desktop, programs, log, velora::platform::systemFileSystem()};

@@ -170,9 +170,7 @@ int main()
     bench::BesideFloor idle;
     {
         velora::remote::RemoteEngine engine(rig.services(*desktop, realTimers));
-        engine.LoadMacroFile(rig.macroPath);
-        engine.ArmReceiver(card);
-        engine.startTick();
+        rig.start(engine);
         std::this_thread::sleep_for(100ms);
         idle = bench::cpuBesideTimerFloor(0, 20s);
         engine.shutdown();
@@ -180,9 +178,7 @@ int main()
     }
     {
         velora::remote::RemoteEngine engine(rig.services(*desktop, timers));
-        engine.LoadMacroFile(rig.macroPath);
-        engine.ArmReceiver(card);
-        engine.startTick();
+        rig.start(engine);
         std::this_thread::sleep_for(300ms);
 
         // Tick schedule while keys are played.
@@ -215,9 +211,7 @@ int main()
             engine.DisarmReceiver();
             NormalPriorityTimers normalTimers(realTimers);
             velora::remote::RemoteEngine normal(rig.services(*desktop, normalTimers));
-            normal.LoadMacroFile(rig.macroPath);
-            normal.ArmReceiver(card);
-            normal.startTick();
+            rig.start(normal);
             std::this_thread::sleep_for(300ms);
             loadedNormal = cardKeyLatencies(chip, window, 200);
             normal.shutdown();

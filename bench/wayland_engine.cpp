@@ -76,9 +76,7 @@ int main()
     }
     velora::virtualcard::VirtualChip& chip = *rig.chip;
     velora::remote::RemoteEngine engine(rig.services(*desktop, timers));
-    engine.LoadMacroFile(rig.macroPath);
-    engine.ArmReceiver(*rig.card);
-    engine.startTick();
+    rig.start(engine);
     std::this_thread::sleep_for(100ms);
 
     std::vector<double> latencies;

@@ -17,13 +17,8 @@ namespace velora::platform {
 
 struct LinuxTimerService::Timer
 {
-    Timer(SteadyClock::time_point startIn, SteadyClock::duration intervalIn, bool periodicIn,
-          std::function<void()> callbackIn)
-        : start(startIn), interval(intervalIn), periodic(periodicIn), callback(std::move(callbackIn))
-    {}
+    Timer(bool periodicIn, std::function<void()> callbackIn) : periodic(periodicIn), callback(std::move(callbackIn)) {}
 
-    const SteadyClock::time_point start; // deadline n is start + n * interval
-    const SteadyClock::duration interval;
     const bool periodic;
     // Used by the timer's own thread only, outside the service's lock.
     std::function<void()> callback;
@@ -123,12 +118,13 @@ TimerId LinuxTimerService::start(std::uint32_t intervalMs, bool periodic, std::f
     if (!callback || (periodic && intervalMs == 0)) {
         return 0;
     }
-    auto timer = std::make_shared<Timer>(SteadyClock::now(), std::chrono::milliseconds(intervalMs), periodic,
-                                         std::move(callback));
+    auto timer = std::make_shared<Timer>(periodic, std::move(callback));
     timer->clock.reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
-    // A one-shot's deadline may be now: an absolute deadline that has passed expires at once.
-    if (!timer->clock.valid() || !arm(timer->clock.get(), timer->start + timer->interval,
-                                      periodic ? timer->interval : std::chrono::steady_clock::duration::zero())) {
+    // Deadline n is now + n * interval. A one-shot's deadline may be now: an absolute deadline
+    // that has passed expires at once.
+    const SteadyClock::duration interval = std::chrono::milliseconds(intervalMs);
+    if (!timer->clock.valid() ||
+        !arm(timer->clock.get(), SteadyClock::now() + interval, periodic ? interval : SteadyClock::duration::zero())) {
         return 0;
     }
     std::vector<std::thread> finished;
