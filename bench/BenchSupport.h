@@ -127,9 +127,12 @@ struct BesideFloor
 // another one on the same core costs about half of one after 10 ms of idle, so two timers'
 // costs depend on which fires first: two identical bare timers measured side by side differ
 // by up to 2 times either way with their phase alone, and more again when they sit on
-// different cores. So the timer runs at ten phases 1 ms apart, each in short windows spread
-// over the whole time (so that a slower spell of the host weighs on every phase alike), all
-// beside the process on the same core, and the sums are compared.
+// different cores. The discount falls off within a millisecond, so phases a whole millisecond
+// apart hit or miss it by chance and the sums swung by a quarter between runs. So the timer
+// runs at forty phases a quarter of a millisecond apart, one short window each, all beside the
+// process on the same core, and the sums are compared. The windows visit the phases in strides
+// of eleven, so that any few seconds of the time cover the whole period and a slower spell of
+// the host weighs on every phase alike.
 inline BesideFloor cpuBesideTimerFloor(pid_t pid, Clock::duration duration)
 {
     cpu_set_t allowed;
@@ -146,14 +149,15 @@ inline BesideFloor cpuBesideTimerFloor(pid_t pid, Clock::duration duration)
     const auto pinned = pinThreads(pid, one);
     const auto cpuOfProcess = [pid] { return pid == 0 ? otherThreadsCpuSeconds() : processCpuSeconds(pid); };
 
-    constexpr int kPhases = 10;
-    constexpr int kRounds = 4;
+    constexpr int kPhases = 40;
+    constexpr int kStride = 11; // shares no factor with kPhases, so every phase comes once
     constexpr auto kPeriod = std::chrono::microseconds(10'000);
     const auto origin = Clock::now();
     BesideFloor result;
     double seconds = 0;
-    for (int window = 0; window < kPhases * kRounds; ++window) {
-        const auto offset = kPeriod * (2 * (window % kPhases) + 1) / (2 * kPhases);
+    for (int window = 0; window < kPhases; ++window) {
+        const int phase = window * kStride % kPhases;
+        const auto offset = kPeriod * (2 * phase + 1) / (2 * kPhases);
         const auto periodsAhead = (Clock::now() - origin) / kPeriod + 2;
         velora::test::Process floor = startTimerFloor(origin + periodsAhead * kPeriod + offset);
         sched_setaffinity(floor.pid(), sizeof one, &one);
@@ -161,7 +165,7 @@ inline BesideFloor cpuBesideTimerFloor(pid_t pid, Clock::duration duration)
         const double cpuBefore = cpuOfProcess();
         const double floorBefore = processCpuSeconds(floor.pid());
         const auto wallBefore = Clock::now();
-        std::this_thread::sleep_for(duration / (kPhases * kRounds));
+        std::this_thread::sleep_for(duration / kPhases);
         seconds += std::chrono::duration<double>(Clock::now() - wallBefore).count();
         result.cpuPercent += cpuOfProcess() - cpuBefore;
         result.floorPercent += processCpuSeconds(floor.pid()) - floorBefore;

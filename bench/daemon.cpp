@@ -4,7 +4,7 @@
 //   daemon_idle_cpu_percent   CPU of the process over 60 s with no key, % of one core
 //   daemon_rss_mb             its resident memory after that
 //   timer_floor_beside_daemon_cpu_percent  a bare process that wakes every 10 ms, measured
-//                             beside the daemon on the same core over the same 60 s, at ten
+//                             beside the daemon on the same core over the same 60 s, at forty
 //                             phases to its tick
 //   daemon_idle_floor_ratio   daemon_idle_cpu_percent over that (target: at most 1.5)
 //   event_source_idle_cpu_percent  CPU of the process over 60 s with no key, on LIRC
