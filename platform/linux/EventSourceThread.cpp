@@ -1,7 +1,5 @@
 #include "platform/linux/EventSourceThread.h"
 
-#include "platform/linux/ThreadPriority.h"
-
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
@@ -32,10 +30,11 @@ bool EventSourceThread::start(KeyHandler onKey, NoticeHandler onNotice)
     m_stop.store(false);
     m_reconnect.store(false);
     try {
-        m_thread = std::thread([this] {
-            raiseThreadPriority(); // keys are played on this thread, as on the sampling tick's
-            run();
-        });
+        // The thread keeps normal priority. It is woken by whoever writes the device or the
+        // socket, and at normal priority the kernel may run it on that writer's core at once.
+        // At real-time priority it stays on its own core, which then has to be woken: on a
+        // virtual machine that took up to 3 ms a key, with no gain seen on a busy machine.
+        m_thread = std::thread([this] { run(); });
     } catch (const std::system_error&) {
         m_wake.reset();
         return false;
