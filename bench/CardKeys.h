@@ -12,10 +12,18 @@
 
 namespace bench {
 
+// When a key was written into GPIO_DATA and when it arrived at the window.
+struct KeyTimes
+{
+    Clock::time_point written;
+    Clock::time_point arrived;
+};
+
 // The latencies of that many Down keys (code 0x98), each after the receiver has shown no key
-// (0xFF) for 25 to 35 ms; empty when a key never arrived.
+// (0xFF) for 25 to 35 ms; empty when a key never arrived. `times`, when given, gets each key's
+// times too.
 inline std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& chip, velora::test::XTestWindow& window,
-                                            int keys)
+                                            int keys, std::vector<KeyTimes>* times = nullptr)
 {
     using namespace std::chrono_literals;
     std::vector<double> latencies;
@@ -30,6 +38,9 @@ inline std::vector<double> cardKeyLatencies(velora::virtualcard::VirtualChip& ch
             return {};
         }
         latencies.push_back(milliseconds(*arrived - written));
+        if (times != nullptr) {
+            times->push_back({written, *arrived});
+        }
     }
     return latencies;
 }

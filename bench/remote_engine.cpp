@@ -17,6 +17,10 @@
 //                                             real-time priority where allowed)
 //   key_latency_loaded_normal_priority_p99_ms the same with the tick kept at normal priority,
 //                                             to show what real-time priority does
+//   key_path_loaded_p99_ms                    of the keys of key_latency_loaded, the part
+//                                             from the tick that read the key to its arrival:
+//                                             the way through the engine and the X server,
+//                                             without the wait for the sample
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -76,6 +80,27 @@ public:
     void cancel(velora::platform::TimerId timer) override { m_inner.cancel(timer); }
 
     void record(bool on) { m_recording.store(on); }
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_starts.clear();
+    }
+
+    // For each key, from the first recorded callback that started after the key was written
+    // (the tick that read it) to the key's arrival, in milliseconds: its way after the wait
+    // for the sample.
+    std::vector<double> pathsAfterTick(const std::vector<bench::KeyTimes>& keys)
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<double> result;
+        for (const bench::KeyTimes& key : keys) {
+            const auto tick = std::lower_bound(m_starts.begin(), m_starts.end(), key.written);
+            if (tick != m_starts.end() && *tick <= key.arrived) {
+                result.push_back(bench::milliseconds(key.arrived - *tick));
+            }
+        }
+        return result;
+    }
 
     // Lateness of each recorded callback against its deadline, in milliseconds.
     std::vector<double> deviations()
@@ -199,6 +224,7 @@ int main()
         // Both cores busy at normal priority: the tick as the daemon runs it, then at normal
         // priority.
         std::vector<double> loaded;
+        std::vector<double> loadedPaths;
         std::vector<double> loadedNormal;
         {
             velora::test::Process busy[2] = {startBusyProcess(), startBusyProcess()};
@@ -206,7 +232,12 @@ int main()
             engine.ArmReceiver(card);
             engine.startTick();
             std::this_thread::sleep_for(300ms);
-            loaded = cardKeyLatencies(chip, window, 200);
+            std::vector<bench::KeyTimes> loadedTimes;
+            timers.clear();
+            timers.record(true);
+            loaded = cardKeyLatencies(chip, window, 200, &loadedTimes);
+            timers.record(false);
+            loadedPaths = timers.pathsAfterTick(loadedTimes);
             engine.stopTick();
             engine.DisarmReceiver();
             NormalPriorityTimers normalTimers(realTimers);
@@ -235,6 +266,7 @@ int main()
         std::printf("engine_idle_floor_ratio %.2f\n", idle.ratio());
         std::printf("key_latency_loaded_p99_ms %.3f\n", percentile(loaded, 99));
         std::printf("key_latency_loaded_normal_priority_p99_ms %.3f\n", percentile(loadedNormal, 99));
+        std::printf("key_path_loaded_p99_ms %.3f\n", percentile(loadedPaths, 99));
         std::fflush(stdout);
         std::fprintf(stderr, "remote_engine: %zu ticks, %zu keys\n", deviations.size(), latencies.size());
     }
