@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <linux/input.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,7 +39,14 @@ public:
                                                                      : "release";
             std::lock_guard lock(m_mutex);
             m_keys.push_back((event.code >= 0 ? std::to_string(event.code) : event.name) + " " + action);
+            m_policies.push_back(::sched_getscheduler(0));
         };
+    }
+    // The scheduling policy of the thread each key came on.
+    std::vector<int> policiesSeen()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_policies;
     }
     KeyEventSource::NoticeHandler notices()
     {
@@ -66,6 +74,7 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_keys;
     std::vector<std::string> m_notices;
+    std::vector<int> m_policies;
 };
 
 TEST(LircKeySource, LinesOfLircdAreKeysWithTheirRepeatCount)
@@ -176,6 +185,9 @@ TEST(InputKeySource, ReadsKeyRecordsFromADeviceThatCannotBeGrabbed)
     writeAll(writer, held.substr(10) + test::inputRecord(EV_KEY, KEY_UP, 0) + test::inputRecord(EV_KEY, KEY_OK, 1));
     ASSERT_TRUE(seen.waitForKeys(4));
     EXPECT_EQ(seen.keysSeen(), (std::vector<std::string>{"103 press", "103 repeat", "103 release", "352 press"}));
+    // At normal priority, even where real-time priority is allowed: the kernel may then run
+    // the reading thread on the writer's core instead of waking another.
+    EXPECT_EQ(seen.policiesSeen(), std::vector<int>(4, SCHED_OTHER));
 
     // The writer goes and another comes: the source waits for it, without a busy loop or
     // another line.
