@@ -6,15 +6,21 @@
 //                                          the same key, in the same run
 //   input_key_latency_p50_ms, _p99_ms     from an input event record written into a FIFO
 //                                          (the input device) to the key press
+//   cpu_wakeup_p50_ms, _p99_ms             from a write into a pipe to the wake-up of a thread
+//                                          that sleeps on it on another, idle CPU, between
+//                                          the input keys: the floor of a key path that crosses
+//                                          CPUs, as each of these may, more than once
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
 #include <fcntl.h>
 #include <linux/input.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -78,13 +84,23 @@ private:
     UniqueFd m_fd;
 };
 
-// Measures kKeys presses: send() starts one, the window sees it arrive.
-template <typename Send> std::vector<double> measure(velora::test::XTestWindow& window, const char* what, Send send)
+// Measures kKeys presses: send() starts one, the window sees it arrive. between(), if given,
+// runs in the middle of each pause.
+template <typename Send>
+std::vector<double> measure(velora::test::XTestWindow& window, const char* what, Send send,
+                            const std::function<void()>& between = nullptr)
 {
     std::vector<double> latencies;
     window.drain();
     for (int i = 0; i < kKeys; ++i) {
-        std::this_thread::sleep_for(std::chrono::microseconds(15'000 + (i * 7919) % 10'000));
+        const auto pause = std::chrono::microseconds(15'000 + (i * 7919) % 10'000);
+        if (between) {
+            std::this_thread::sleep_for(pause / 2);
+            between();
+            std::this_thread::sleep_for(pause / 2);
+        } else {
+            std::this_thread::sleep_for(pause);
+        }
         const auto sent = Clock::now();
         if (!send()) {
             std::fprintf(stderr, "event_sources: %s: could not send key %d\n", what, i);
@@ -99,6 +115,77 @@ template <typename Send> std::vector<double> measure(velora::test::XTestWindow& 
     }
     return latencies;
 }
+
+// A thread that sleeps on one CPU until a write from another wakes it: how long such a wake-up
+// takes is the floor of a key path that crosses CPUs. Does nothing where only one CPU is allowed.
+class CrossCpuWakeups
+{
+public:
+    CrossCpuWakeups()
+    {
+        cpu_set_t allowed;
+        int ends[2];
+        if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
+            return;
+        }
+        for (int cpu = 0, found = 0; cpu < CPU_SETSIZE && found < 2; ++cpu) {
+            if (CPU_ISSET(cpu, &allowed)) {
+                m_cpus[found++] = cpu;
+            }
+        }
+        if (m_cpus[1] < 0 || ::pipe2(ends, O_CLOEXEC) != 0) {
+            return;
+        }
+        m_reader.reset(ends[0]);
+        m_writer.reset(ends[1]);
+        m_sleeper = std::thread([this] {
+            pinTo(m_cpus[1]);
+            Clock::rep sent = 0;
+            while (::read(m_reader.get(), &sent, sizeof sent) == sizeof sent) {
+                m_latencies.push_back(bench::milliseconds(Clock::now() - Clock::time_point(Clock::duration(sent))));
+            }
+        });
+    }
+    ~CrossCpuWakeups() { stop(); }
+
+    // One wake-up from the first CPU; the calling thread keeps the CPUs it had.
+    void wake()
+    {
+        cpu_set_t before;
+        if (!m_writer.valid() || ::sched_getaffinity(0, sizeof before, &before) != 0) {
+            return;
+        }
+        pinTo(m_cpus[0]);
+        const Clock::rep sent = Clock::now().time_since_epoch().count();
+        (void)!::write(m_writer.get(), &sent, sizeof sent);
+        ::sched_setaffinity(0, sizeof before, &before);
+    }
+
+    // The wake-ups' latencies, once the thread has stopped.
+    const std::vector<double>& stop()
+    {
+        m_writer.reset();
+        if (m_sleeper.joinable()) {
+            m_sleeper.join();
+        }
+        return m_latencies;
+    }
+
+private:
+    static void pinTo(int cpu)
+    {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        ::sched_setaffinity(0, sizeof set, &set);
+    }
+
+    int m_cpus[2] = {-1, -1};
+    UniqueFd m_reader;
+    UniqueFd m_writer;
+    std::vector<double> m_latencies;
+    std::thread m_sleeper;
+};
 
 } // namespace
 
@@ -161,15 +248,19 @@ int main()
     const std::string fifo = dir + "/event0";
     ::mkfifo(fifo.c_str(), 0600);
     std::vector<double> input;
+    std::vector<double> wakeups;
     {
+        CrossCpuWakeups crossings;
         velora::platform::InputKeySource source(fifo, "/sys");
         engine.startEvents(source);
         const UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_CLOEXEC));
         const std::string press = velora::test::keyRecord(KEY_DOWN, 1) + velora::test::keyRecord(KEY_DOWN, 0);
-        input = measure(window, "input", [&] {
-            return ::write(writer.get(), press.data(), press.size()) == static_cast<ssize_t>(press.size());
-        });
+        input = measure(
+            window, "input",
+            [&] { return ::write(writer.get(), press.data(), press.size()) == static_cast<ssize_t>(press.size()); },
+            [&] { crossings.wake(); });
         engine.stopEvents();
+        wakeups = crossings.stop();
     }
     engine.shutdown();
 
@@ -182,5 +273,9 @@ int main()
     std::printf("irxevent_key_latency_p99_ms %.3f\n", bench::percentile(irxevent, 99));
     std::printf("input_key_latency_p50_ms %.3f\n", bench::percentile(input, 50));
     std::printf("input_key_latency_p99_ms %.3f\n", bench::percentile(input, 99));
+    if (!wakeups.empty()) {
+        std::printf("cpu_wakeup_p50_ms %.3f\n", bench::percentile(wakeups, 50));
+        std::printf("cpu_wakeup_p99_ms %.3f\n", bench::percentile(wakeups, 99));
+    }
     return status;
 }
