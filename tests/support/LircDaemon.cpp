@@ -48,12 +48,6 @@ bool accepts(const std::string& path)
     return ok;
 }
 
-bool onPath(const char* program)
-{
-    return runProgram("sh", {"-c", std::string("command -v ") + program + " >/dev/null"}, {},
-                      std::chrono::seconds(5)) == 0;
-}
-
 } // namespace
 
 LircDaemon::LircDaemon()

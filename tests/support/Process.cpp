@@ -172,6 +172,11 @@ ProgramOutput runCapturing(const std::string& program, const std::vector<std::st
     return result;
 }
 
+bool onPath(const std::string& program)
+{
+    return runProgram("sh", {"-c", "command -v \"$0\" >/dev/null", program}, {}, std::chrono::seconds(5)) == 0;
+}
+
 long cpuTicks(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");

@@ -71,6 +71,9 @@ ProgramOutput runCapturing(const std::string& program, const std::vector<std::st
                            const EnvironmentChanges& environment = {},
                            std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
+// Whether a program is installed: found on PATH as a shell would find it.
+bool onPath(const std::string& program);
+
 // Processor time a process has used so far, in clock ticks (user and system); 0 for one that
 // has gone.
 long cpuTicks(pid_t pid);
