@@ -48,7 +48,7 @@ test-sanitize: deps
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORA_TSAN=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
-	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) --timeout 600 -L threaded
 
 bench: configure

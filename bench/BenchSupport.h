@@ -85,7 +85,7 @@ inline velora::test::Process startTimerFloor(Clock::time_point firstDeadline)
     timespec next{static_cast<time_t>(seconds.count()),
                   static_cast<long>(std::chrono::nanoseconds(sinceEpoch - seconds).count())};
     return velora::test::Process::forked([next]() mutable {
-        velora::platform::raiseThreadPriority();
+        velora::platform::raiseThreadPriority(true);
         while (true) {
             clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
             next.tv_nsec += 10'000'000;

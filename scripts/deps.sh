@@ -2,7 +2,8 @@
 # Installs the Debian packages that a step of the build needs, if any are missing.
 #   scripts/deps.sh build    compilers, CMake, Ninja, git and clang-format, GoogleTest, X11, the test desktop,
 #                            Wayland (client library, protocols, xkbcommon, Qt's platform plugin, sway and grim
-#                            for the headless test desktop) and LIRC (lircd, irsend and irxevent, for KavoRemote's LIRC tests and benchmarks)
+#                            for the headless test desktop), LIRC (lircd, irsend and irxevent, for KavoRemote's LIRC tests and benchmarks)
+#                            and D-Bus (the library, and a bus daemon for the tests of the real-time policy service)
 #   scripts/deps.sh fuzz     clang with libFuzzer
 #   scripts/deps.sh package  the Debian packaging tools, and what the package test runs
 #   scripts/deps.sh docs     what the screenshot script drives the desktop with
@@ -16,7 +17,7 @@ for group in "$@"; do
                           libx11-dev libxtst-dev libxi-dev libxfixes-dev libxrandr-dev qt6-base-dev libfontconfig-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools qt6-wayland fonts-liberation
                           xvfb xauth matchbox-window-manager trayer x11-utils x11-apps imagemagick
                           libwayland-dev wayland-protocols libxkbcommon-dev qt6-wayland sway grim
-                          lirc lirc-x) ;;
+                          lirc lirc-x libdbus-1-dev dbus-daemon) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
         package) packages+=(dpkg-dev file debhelper help2man lintian man-db) ;;
         docs) packages+=(xdotool) ;;

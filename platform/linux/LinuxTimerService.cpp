@@ -188,7 +188,9 @@ void LinuxTimerService::takeFinished(std::vector<std::thread>& threads)
 void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
 {
     t_currentTimer = timer.get();
-    raiseThreadPriority();
+    // A periodic timer's thread lives long enough to be worth the desktop's real-time policy
+    // service; one-shots, started for every key's release, are not.
+    raiseThreadPriority(timer->periodic);
 
     while (!timer->cancelled.load()) {
         std::uint64_t expirations = 0;

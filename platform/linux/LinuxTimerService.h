@@ -8,9 +8,10 @@
 // costs one system call and no lock or clock reading, idle timers cost no CPU, and cancelling
 // sets the timer to expire at once, which wakes the thread. A timer thread asks for real-time
 // priority (SCHED_FIFO, lowest level) with SCHED_RESET_ON_FORK, which keeps the tick on time
-// on a busy desktop; where the process is not allowed that, the thread simply stays at normal
-// priority. The reset-on-fork flag makes threads and programs started from a callback begin
-// at normal priority again.
+// on a busy desktop; where the process is not allowed that, a periodic timer's thread asks the
+// desktop's real-time policy service, and otherwise simply stays at normal priority. The
+// reset-on-fork flag makes threads and programs started from a callback begin at normal
+// priority again.
 #pragma once
 
 #include "platform/TimerService.h"

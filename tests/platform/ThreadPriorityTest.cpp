@@ -1,0 +1,123 @@
+// Timer threads of a process that may not raise its own priority, as on a desktop without
+// CAP_SYS_NICE: a periodic timer's thread gets real-time priority from the desktop's policy
+// service (a stand-in for it on a bus of its own), a one-shot's does not ask, and without a
+// bus the timers run as before.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <linux/capability.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "platform/linux/LinuxTimerService.h"
+#include "platform/linux/ThreadPriority.h"
+#include "tests/support/FakeRealtimeKit.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
+
+namespace velora::platform {
+namespace {
+
+using std::chrono::seconds;
+
+// Takes CAP_SYS_NICE out of the calling thread's effective capabilities (they are per thread,
+// and threads it starts inherit them); true if the thread had it.
+bool dropOwnNiceCapability()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0 ||
+        (data[CAP_TO_INDEX(CAP_SYS_NICE)].effective & CAP_TO_MASK(CAP_SYS_NICE)) == 0) {
+        return false;
+    }
+    data[CAP_TO_INDEX(CAP_SYS_NICE)].effective &= ~CAP_TO_MASK(CAP_SYS_NICE);
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+struct Policies
+{
+    bool ownRaiseRefused = false;
+    int periodic = -1;
+    int oneShot = -1;
+};
+
+// From a thread without CAP_SYS_NICE: one periodic and one one-shot timer, and the
+// scheduling policy each callback ran under.
+Policies timerPoliciesWithoutPrivilege()
+{
+    Policies seen;
+    std::thread([&] {
+        if (!dropOwnNiceCapability()) {
+            return;
+        }
+        seen.ownRaiseRefused = !raiseThreadPriority();
+        std::promise<int> periodic;
+        std::promise<int> oneShot;
+        LinuxTimerService timers;
+        bool first = true;
+        timers.startPeriodic(10, [&] {
+            if (std::exchange(first, false)) {
+                periodic.set_value(::sched_getscheduler(0));
+            }
+        });
+        timers.startOneShot(10, [&] { oneShot.set_value(::sched_getscheduler(0)); });
+        auto periodicPolicy = periodic.get_future();
+        auto oneShotPolicy = oneShot.get_future();
+        if (periodicPolicy.wait_for(seconds(10)) == std::future_status::ready &&
+            oneShotPolicy.wait_for(seconds(10)) == std::future_status::ready) {
+            seen.periodic = periodicPolicy.get() & ~SCHED_RESET_ON_FORK;
+            seen.oneShot = oneShotPolicy.get();
+        }
+    }).join();
+    return seen;
+}
+
+TEST(ThreadPriority, PeriodicTimersAskTheDesktopServiceWhereTheProcessMayNotRaiseThemselves)
+{
+    if (!test::FakeRealtimeKit::installed()) {
+        GTEST_SKIP() << "needs dbus-daemon";
+    }
+    // The stand-in grants by setting another thread's policy, which needs CAP_SYS_NICE here.
+    sched_param param{};
+    param.sched_priority = 1;
+    if (::sched_setscheduler(0, SCHED_FIFO, &param) != 0) {
+        GTEST_SKIP() << "needs CAP_SYS_NICE";
+    }
+    param.sched_priority = 0;
+    ::sched_setscheduler(0, SCHED_OTHER, &param);
+    // With an RLIMIT_RTPRIO above 0 the timers would not need the service.
+    rlimit realtime{};
+    ASSERT_EQ(::getrlimit(RLIMIT_RTPRIO, &realtime), 0);
+    realtime.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_RTPRIO, &realtime), 0);
+
+    const test::TempDir dir;
+    {
+        test::FakeRealtimeKit service(dir.path().string());
+        ASSERT_TRUE(service.ok()) << "the stand-in service did not start";
+        const test::ScopedEnvironment bus("DBUS_SYSTEM_BUS_ADDRESS", service.address());
+        const Policies seen = timerPoliciesWithoutPrivilege();
+        ASSERT_TRUE(seen.ownRaiseRefused) << "the thread could still raise its own priority";
+        EXPECT_EQ(seen.periodic, SCHED_RR) << "the service's grant did not reach the periodic timer's thread";
+        EXPECT_EQ(seen.oneShot, SCHED_OTHER);
+        EXPECT_EQ(service.requests(), 1) << "only the periodic timer asks";
+        // The service serves only processes whose real-time CPU without a sleep is limited.
+        rlimit limit{};
+        ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &limit), 0);
+        EXPECT_LE(limit.rlim_max, 200'000u);
+    }
+
+    // No bus at all: the timers run at normal priority.
+    const test::ScopedEnvironment noBus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.file("no-bus"));
+    const Policies seen = timerPoliciesWithoutPrivilege();
+    EXPECT_EQ(seen.periodic, SCHED_OTHER);
+    EXPECT_EQ(seen.oneShot, SCHED_OTHER);
+}
+
+} // namespace
+} // namespace velora::platform
