@@ -10,10 +10,12 @@ namespace velora::platform {
 
 // Asks the service to run a thread of this process (a kernel thread id, as gettid gives)
 // at the real-time priority level given. The service only serves processes whose
-// RLIMIT_RTTIME is limited, so this first lowers it to the service's usual limit of 200 ms
-// of real-time CPU without a sleep where it is higher. Blocks for the round trip, at most
-// half a second; true when the service granted it. False, without a wait, where there is
-// no system bus or no libdbus; DBUS_SYSTEM_BUS_ADDRESS chooses another bus.
+// RLIMIT_RTTIME is limited, so where the service is there this first lowers the limit to
+// the service's own (usually 200 ms of real-time CPU without a sleep), for good: programs
+// started afterwards inherit it, as they would from any desktop program that uses the
+// service. Blocks for the round trips, at most half a second each; true when the service
+// granted it. False, without a wait, where there is no system bus or no libdbus;
+// DBUS_SYSTEM_BUS_ADDRESS chooses another bus.
 bool requestRealtimeFromDesktop(pid_t thread, int priority);
 
 } // namespace velora::platform

@@ -1,10 +1,11 @@
 // Timer threads of a process that may not raise its own priority, as on a desktop without
 // CAP_SYS_NICE: a periodic timer's thread gets real-time priority from the desktop's policy
-// service (a stand-in for it on a bus of its own), a one-shot's does not ask, and without a
-// bus the timers run as before.
+// service (a stand-in for it on a bus of its own), a one-shot's does not ask, and on a bus
+// without the service the timers run as before.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <future>
 #include <thread>
 
@@ -97,26 +98,34 @@ TEST(ThreadPriority, PeriodicTimersAskTheDesktopServiceWhereTheProcessMayNotRais
     ASSERT_EQ(::setrlimit(RLIMIT_RTPRIO, &realtime), 0);
 
     const test::TempDir dir;
+    constexpr std::int64_t kServiceLimitUs = 150'000;
+    test::FakeRealtimeKit service(dir.path().string(), kServiceLimitUs);
+    ASSERT_TRUE(service.ok()) << "the test's bus did not start";
+    const test::ScopedEnvironment bus("DBUS_SYSTEM_BUS_ADDRESS", service.address());
     {
-        test::FakeRealtimeKit service(dir.path().string());
-        ASSERT_TRUE(service.ok()) << "the stand-in service did not start";
-        const test::ScopedEnvironment bus("DBUS_SYSTEM_BUS_ADDRESS", service.address());
+        // A bus without the service: the timers run at normal priority, and the process's
+        // limit on real-time CPU stays as it was.
+        rlimit before{};
+        ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &before), 0);
         const Policies seen = timerPoliciesWithoutPrivilege();
         ASSERT_TRUE(seen.ownRaiseRefused) << "the thread could still raise its own priority";
-        EXPECT_EQ(seen.periodic, SCHED_RR) << "the service's grant did not reach the periodic timer's thread";
+        EXPECT_EQ(seen.periodic, SCHED_OTHER);
         EXPECT_EQ(seen.oneShot, SCHED_OTHER);
-        EXPECT_EQ(service.requests(), 1) << "only the periodic timer asks";
-        // The service serves only processes whose real-time CPU without a sleep is limited.
-        rlimit limit{};
-        ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &limit), 0);
-        EXPECT_LE(limit.rlim_max, 200'000u);
+        rlimit after{};
+        ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &after), 0);
+        EXPECT_EQ(after.rlim_max, before.rlim_max);
     }
 
-    // No bus at all: the timers run at normal priority.
-    const test::ScopedEnvironment noBus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.file("no-bus"));
+    ASSERT_TRUE(service.start()) << "the stand-in service did not start";
     const Policies seen = timerPoliciesWithoutPrivilege();
-    EXPECT_EQ(seen.periodic, SCHED_OTHER);
+    EXPECT_EQ(seen.periodic, SCHED_RR) << "the service's grant did not reach the periodic timer's thread";
     EXPECT_EQ(seen.oneShot, SCHED_OTHER);
+    EXPECT_EQ(service.requests(), 1) << "only the periodic timer asks";
+    // The service serves only processes whose real-time CPU without a sleep is limited to its
+    // own limit or less.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &limit), 0);
+    EXPECT_EQ(limit.rlim_max, static_cast<rlim_t>(kServiceLimitUs));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tests/support/FakeRealtimeKit.h"
 
+#include <cstdint>
 #include <filesystem>
 
 #include <dbus/dbus.h>
@@ -13,8 +14,8 @@ namespace {
 
 constexpr const char* kName = "org.freedesktop.RealtimeKit1";
 
-// Sets the thread's policy as the service does, and answers the call.
-void grant(DBusConnection* connection, DBusMessage* call)
+// Sets the thread's policy as the service does; the answer to the call.
+DBusMessage* grant(DBusMessage* call)
 {
     dbus_uint64_t thread = 0;
     dbus_uint32_t level = 0;
@@ -26,9 +27,32 @@ void grant(DBusConnection* connection, DBusMessage* call)
             reply = dbus_message_new_method_return(call);
         }
     }
-    if (reply == nullptr) {
-        reply = dbus_message_new_error(call, DBUS_ERROR_ACCESS_DENIED, "not granted");
+    return reply != nullptr ? reply : dbus_message_new_error(call, DBUS_ERROR_ACCESS_DENIED, "not granted");
+}
+
+// The service's properties; only its limit on real-time CPU without a sleep is asked for.
+DBusMessage* property(DBusMessage* call, std::int64_t realtimeCpuLimitUs)
+{
+    const char* interface = nullptr;
+    const char* name = nullptr;
+    if (!dbus_message_get_args(call, nullptr, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &name,
+                               DBUS_TYPE_INVALID) ||
+        std::string(name) != "RTTimeUSecMax") {
+        return dbus_message_new_error(call, DBUS_ERROR_UNKNOWN_PROPERTY, "no such property");
     }
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    DBusMessageIter value;
+    DBusMessageIter content;
+    const dbus_int64_t limit = realtimeCpuLimitUs;
+    dbus_message_iter_init_append(reply, &value);
+    dbus_message_iter_open_container(&value, DBUS_TYPE_VARIANT, DBUS_TYPE_INT64_AS_STRING, &content);
+    dbus_message_iter_append_basic(&content, DBUS_TYPE_INT64, &limit);
+    dbus_message_iter_close_container(&value, &content);
+    return reply;
+}
+
+void send(DBusConnection* connection, DBusMessage* reply)
+{
     dbus_connection_send(connection, reply, nullptr);
     dbus_connection_flush(connection);
     dbus_message_unref(reply);
@@ -41,14 +65,22 @@ bool FakeRealtimeKit::installed()
     return onPath("dbus-daemon");
 }
 
-FakeRealtimeKit::FakeRealtimeKit(const std::string& folder)
+FakeRealtimeKit::FakeRealtimeKit(const std::string& folder, std::int64_t realtimeCpuLimitUs)
+    : m_realtimeCpuLimitUs(realtimeCpuLimitUs)
 {
     const std::string socket = folder + "/system_bus_socket";
     m_address = "unix:path=" + socket;
     m_bus = Process("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--address=" + m_address}, {},
                     folder + "/dbus-daemon.log");
     if (!m_bus.started() || !waitUntil([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(5))) {
-        return;
+        m_address.clear();
+    }
+}
+
+bool FakeRealtimeKit::start()
+{
+    if (!ok() || m_serving.joinable()) {
+        return m_serving.joinable();
     }
     DBusError error;
     dbus_error_init(&error);
@@ -65,6 +97,7 @@ FakeRealtimeKit::FakeRealtimeKit(const std::string& folder)
         }
     }
     dbus_error_free(&error);
+    return m_serving.joinable();
 }
 
 FakeRealtimeKit::~FakeRealtimeKit()
@@ -81,7 +114,11 @@ void FakeRealtimeKit::serve(DBusConnection* connection)
         while (DBusMessage* message = dbus_connection_pop_message(connection)) {
             if (dbus_message_is_method_call(message, kName, "MakeThreadRealtime")) {
                 ++m_requests;
-                grant(connection, message);
+                send(connection, grant(message));
+            } else if (dbus_message_is_method_call(message, DBUS_INTERFACE_PROPERTIES, "Get")) {
+                send(connection, property(message, m_realtimeCpuLimitUs));
+            } else if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL) {
+                send(connection, dbus_message_new_error(message, DBUS_ERROR_UNKNOWN_METHOD, "no such method"));
             }
             dbus_message_unref(message);
         }
