@@ -143,15 +143,15 @@ bool RemoteDaemon::openEventSource()
 
 void RemoteDaemon::shutdown()
 {
-    if (m_shutDown.exchange(true)) {
-        return;
-    }
-    m_macroWatch.reset(); // waits for a change being reported
-    m_engine.shutdown();  // stops the event source as well
-    m_eventSource.reset();
-    updateTimers();
-    m_engine.DisarmReceiver();
-    m_card.reset();
+    std::call_once(m_shutdownDone, [this] {
+        m_shutDown.store(true);
+        m_macroWatch.reset(); // waits for a change being reported
+        m_engine.shutdown();  // stops the event source as well
+        m_eventSource.reset();
+        updateTimers();
+        m_engine.DisarmReceiver();
+        m_card.reset();
+    });
 }
 
 void RemoteDaemon::RequestReinit()

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -114,7 +115,9 @@ public:
     //
     // It may come at any moment, also while a command waits in a message box, and is final:
     // afterwards no command re-arms the receiver, starts a timer or shows a message, and a
-    // command that was waiting goes no further. Safe to call more than once.
+    // command that was waiting goes no further. Safe to call more than once, also from two
+    // threads at once: a second call returns only when the first has finished, so that a
+    // caller that ends the process afterwards never cuts the shutdown short.
     void shutdown();
     bool isShutDown() const { return m_shutDown.load(); }
 
@@ -207,6 +210,7 @@ private:
     bool m_windowTimerRunning = false;
     bool m_hotKeyWatched = false;
     std::atomic<bool> m_shutDown{false};
+    std::once_flag m_shutdownDone;
 };
 
 // An integer as the options window reads one: optional blanks and sign, then digits and

@@ -57,7 +57,15 @@ public:
         ++timerStarts;
         m_log.add("timer on");
     }
-    void stopWindowTimer() override { m_log.add("timer off"); }
+    // What happens while the window's timer stops (the middle of a shutdown, say).
+    std::function<void()> whileTimerStops;
+    void stopWindowTimer() override
+    {
+        m_log.add("timer off");
+        if (whileTimerStops) {
+            whileTimerStops();
+        }
+    }
     // Calls posted for the window thread, run when a test says so.
     std::vector<std::function<void()>> posted;
     void post(std::function<void()> call) override { posted.push_back(std::move(call)); }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <set>
+#include <thread>
 
 #include "hw/BtRegisters.h"
 #include "platform/VirtualKeys.h"
@@ -59,6 +63,34 @@ TEST(RemoteDaemon, StartArmsAndTicksAndShutdownUndoesItInOrder)
     rig.log.clear();
     daemon.shutdown();
     EXPECT_EQ(rig.log.joined(), "");
+}
+
+// A caller that ends the process once shutdown() returns (the end on a lost display) must not
+// cut short a shutdown that another thread has begun.
+TEST(RemoteDaemon, ShutdownFromASecondThreadReturnsOnlyWhenTheFirstHasFinished)
+{
+    DaemonRig rig;
+    RemoteDaemon& daemon = rig.make();
+    ASSERT_TRUE(daemon.start());
+    std::promise<void> midway;
+    std::promise<void> goOn;
+    rig.window.whileTimerStops = [&, wait = goOn.get_future().share()] {
+        midway.set_value();
+        wait.wait();
+    };
+    std::thread first([&] { daemon.shutdown(); });
+    midway.get_future().wait();
+    std::atomic<bool> secondReturned{false};
+    std::thread second([&] {
+        daemon.shutdown();
+        secondReturned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(secondReturned) << "the second call returned while the first was under way";
+    goOn.set_value();
+    second.join();
+    first.join();
+    EXPECT_NE(rig.log.joined().find("write 0x200 0x0 unmap 1 8 unload"), std::string::npos) << rig.log.joined();
 }
 
 TEST(RemoteDaemon, StartWithoutCardSaysSoAndShutsDown)
