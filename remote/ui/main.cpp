@@ -5,8 +5,8 @@
 //   0  Exit in its menu or window, or SIGTERM, SIGINT, SIGHUP (its terminal closed) or
 //      SIGQUIT; also a second start while a copy runs
 //   1  it could not start: no card ("BT848 not found! Check DLLs")
-//   2  the X server went away (a logout, a crash, a killed server) while the program drove
-//      the X11 desktop
+//   2  the X server or the Wayland compositor went away (a logout, a crash, a killed server)
+//      while the program ran on it
 // Every end is the same orderly shutdown: a macro being played is cut short, the sampling
 // tick stops, the keys and buttons it holds are released, the receiver is disarmed and the
 // card let go (mapping released, then the driver library unloaded). Without an X server the
@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -91,14 +92,18 @@ void onSignal(int number)
 // when its connection to the X server breaks. exit() then runs the static destructors, the
 // driver library's among them, while the tick thread still reads the card. This handler runs
 // before them (it is registered again after every load of the driver library, so that it
-// comes first): it ends the daemon in order and leaves at once.
+// comes first): it ends the daemon in order and leaves at once. Two of Qt's threads may see a
+// broken connection at the same time; the second waits here until the first has ended the
+// process, so that it cannot end it in the middle of the shutdown.
 std::atomic<velora::remote::ui::RemoteDialog*> g_running{nullptr};
 // The status the program has decided on once it ends, until Qt has let go of the display;
 // -1 otherwise.
 std::atomic<int> g_status{-1};
+std::recursive_mutex g_ending;
 
 extern "C" void endBeforeExit()
 {
+    const std::lock_guard ending(g_ending);
     if (velora::remote::ui::RemoteDialog* dialog = g_running.exchange(nullptr)) {
         dialog->daemon().shutdown();
         g_status.store(kExitDisplayLost);
@@ -106,6 +111,21 @@ extern "C" void endBeforeExit()
     const int status = g_status.load();
     if (status >= 0) {
         endNow(status);
+    }
+}
+
+// Qt's Wayland plugin ends the process with _exit() when its connection to the compositor
+// breaks (the compositor died, the session ended), right after saying so through Qt's message
+// handler, so no atexit handler runs then. This handler, installed on the Wayland platform,
+// passes every message on and, on that one, ends the daemon in order first, as endBeforeExit
+// does for the X11 plugin's exit().
+QtMessageHandler g_qtMessages = nullptr;
+
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    g_qtMessages(type, context, message);
+    if (type != QtDebugMsg && type != QtInfoMsg && message.startsWith(QLatin1String("The Wayland connection "))) {
+        endBeforeExit();
     }
 }
 
@@ -172,6 +192,9 @@ public:
             }
         }
         std::atexit(endBeforeExit);
+        if (platformName() == QLatin1String("wayland")) {
+            g_qtMessages = qInstallMessageHandler(onQtMessage);
+        }
 
         velora::ui::SingleInstance instance(QStringLiteral("KavoRemote"));
         if (!instance.acquire(false)) {

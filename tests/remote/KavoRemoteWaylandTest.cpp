@@ -1,10 +1,12 @@
 // KavoRemote as a program of a Wayland session, on a headless sway: without DISPLAY it takes
 // the Wayland desktop by itself, and keys of the virtual card reach the window in front as the
-// macro file binds them, a WhenClass section matching that window's application id.
+// macro file binds them, a WhenClass section matching that window's application id; when the
+// compositor dies it still disarms the receiver.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -50,6 +52,25 @@ TEST(KavoRemoteWayland, TakesTheWaylandDesktopAndDrivesTheWindowInFront)
     EXPECT_NE(log.find("Desktop: wayland"), std::string::npos) << log;
 
     remote.endBySigtermDisarmed();
+}
+
+// Qt ends the program at once when the compositor goes; the daemon still lets go of the card.
+TEST(KavoRemoteWayland, EndsInOrderWhenTheCompositorDies)
+{
+    std::optional<test::SwayServer> sway(std::in_place);
+    ASSERT_TRUE(sway->ok()) << sway->log();
+    test::SuiteCopy suite;
+    ASSERT_TRUE(suite.valid());
+    test::KavoRemoteRun remote(suite);
+    ASSERT_TRUE(remote.openCard(false));
+    test::EnvironmentChanges environment = sway->environment();
+    environment["XDG_SESSION_TYPE"] = "wayland";
+    ASSERT_TRUE(remote.start(environment, true).started());
+    ASSERT_TRUE(remote.armed(0ms));
+
+    sway.reset();
+    EXPECT_EQ(remote.process.waitExit(10s), 2) << remote.errors();
+    EXPECT_EQ(remote.gpioLow(), 0u) << "the receiver was left armed";
 }
 
 } // namespace
