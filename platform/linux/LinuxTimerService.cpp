@@ -17,9 +17,14 @@ namespace velora::platform {
 
 struct LinuxTimerService::Timer
 {
-    Timer(bool periodicIn, std::function<void()> callbackIn) : periodic(periodicIn), callback(std::move(callbackIn)) {}
+    Timer(bool periodicIn, bool asksDesktopIn, std::function<void()> callbackIn)
+        : periodic(periodicIn), asksDesktop(asksDesktopIn), callback(std::move(callbackIn))
+    {}
 
     const bool periodic;
+    // Whether the thread asks the desktop's real-time service when it may not raise its own
+    // priority (see kSamplingPeriodMs).
+    const bool asksDesktop;
     // Used by the timer's own thread only, outside the service's lock.
     std::function<void()> callback;
 
@@ -43,6 +48,12 @@ void LinuxTimerService::wakeTimer(Timer& timer)
 }
 
 namespace {
+
+// Only a sampling timer, periodic at this period or faster, asks the desktop's real-time
+// service: a key waits for its next sample, so its lateness shows, and it runs as long as the
+// daemon does. The service logs every grant in the system journal, which a glide started for
+// each held key (40 ms) or a one-shot started for each key's release would fill.
+constexpr std::uint32_t kSamplingPeriodMs = 10;
 
 // The timer whose thread this is, so that cancel can tell a call from the timer's own
 // callback (which must not wait for itself) from a call on any other thread.
@@ -118,7 +129,7 @@ TimerId LinuxTimerService::start(std::uint32_t intervalMs, bool periodic, std::f
     if (!callback || (periodic && intervalMs == 0)) {
         return 0;
     }
-    auto timer = std::make_shared<Timer>(periodic, std::move(callback));
+    auto timer = std::make_shared<Timer>(periodic, periodic && intervalMs <= kSamplingPeriodMs, std::move(callback));
     timer->clock.reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
     // Deadline n is now + n * interval. A one-shot's deadline may be now: an absolute deadline
     // that has passed expires at once.
@@ -188,9 +199,7 @@ void LinuxTimerService::takeFinished(std::vector<std::thread>& threads)
 void LinuxTimerService::run(const std::shared_ptr<Timer>& timer)
 {
     t_currentTimer = timer.get();
-    // A periodic timer's thread lives long enough to be worth the desktop's real-time policy
-    // service; one-shots, started for every key's release, are not.
-    raiseThreadPriority(timer->periodic);
+    raiseThreadPriority(timer->asksDesktop);
 
     while (!timer->cancelled.load()) {
         std::uint64_t expirations = 0;

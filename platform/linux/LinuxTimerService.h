@@ -8,8 +8,9 @@
 // costs one system call and no lock or clock reading, idle timers cost no CPU, and cancelling
 // sets the timer to expire at once, which wakes the thread. A timer thread asks for real-time
 // priority (SCHED_FIFO, lowest level) with SCHED_RESET_ON_FORK, which keeps the tick on time
-// on a busy desktop; where the process is not allowed that, a periodic timer's thread asks the
-// desktop's real-time policy service, and otherwise simply stays at normal priority. The
+// on a busy desktop; where the process is not allowed that, a sampling timer's thread (periodic,
+// every 10 ms or faster) asks the desktop's real-time policy service, and otherwise the thread
+// simply stays at normal priority. The
 // reset-on-fork flag makes threads and programs started from a callback begin at normal
 // priority again.
 #pragma once

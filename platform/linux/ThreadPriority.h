@@ -12,8 +12,8 @@ namespace velora::platform {
 // Applies to the calling thread; true when it runs at real-time priority afterwards.
 // askDesktop also asks the desktop's service when the process may not raise the priority
 // itself. That takes round trips on the system bus, and the service limits how many threads
-// it grants a user in a while, so it is meant for threads that live long, such as a
-// periodic timer's.
+// it grants a user in a while, so it is meant for threads that live long, such as the
+// sampling timer's.
 bool raiseThreadPriority(bool askDesktop = false);
 
 } // namespace velora::platform

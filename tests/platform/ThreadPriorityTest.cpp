@@ -1,7 +1,7 @@
 // Timer threads of a process that may not raise its own priority, as on a desktop without
-// CAP_SYS_NICE: a periodic timer's thread gets real-time priority from the desktop's policy
-// service (a stand-in for it on a bus of its own), a one-shot's does not ask, and on a bus
-// without the service the timers run as before.
+// CAP_SYS_NICE: a sampling timer's thread (periodic, every 10 ms) gets real-time priority
+// from the desktop's policy service (a stand-in for it on a bus of its own), slower periodic
+// timers and one-shots do not ask, and on a bus without the service the timers run as before.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -40,15 +40,17 @@ bool dropOwnNiceCapability()
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
+// The scheduling policies that timers' callbacks ran under, without the reset-on-fork flag;
+// -1 for a callback that never ran.
 struct Policies
 {
     bool ownRaiseRefused = false;
-    int periodic = -1;
+    int sampling = -1; // periodic, every 10 ms
+    int glide = -1;    // periodic, every 40 ms
     int oneShot = -1;
 };
 
-// From a thread without CAP_SYS_NICE: one periodic and one one-shot timer, and the
-// scheduling policy each callback ran under.
+// From a thread without CAP_SYS_NICE: a timer of each kind, and the policies they ran under.
 Policies timerPoliciesWithoutPrivilege()
 {
     Policies seen;
@@ -57,28 +59,30 @@ Policies timerPoliciesWithoutPrivilege()
             return;
         }
         seen.ownRaiseRefused = !raiseThreadPriority();
-        std::promise<int> periodic;
-        std::promise<int> oneShot;
+        std::promise<int> policies[3];
+        const auto record = [](std::promise<int>& policy) {
+            return [&policy, first = true]() mutable {
+                if (std::exchange(first, false)) {
+                    policy.set_value(::sched_getscheduler(0) & ~SCHED_RESET_ON_FORK);
+                }
+            };
+        };
         LinuxTimerService timers;
-        bool first = true;
-        timers.startPeriodic(10, [&] {
-            if (std::exchange(first, false)) {
-                periodic.set_value(::sched_getscheduler(0));
+        timers.startPeriodic(10, record(policies[0]));
+        timers.startPeriodic(40, record(policies[1]));
+        timers.startOneShot(10, record(policies[2]));
+        int* const results[] = {&seen.sampling, &seen.glide, &seen.oneShot};
+        for (int i = 0; i < 3; ++i) {
+            auto policy = policies[i].get_future();
+            if (policy.wait_for(seconds(10)) == std::future_status::ready) {
+                *results[i] = policy.get();
             }
-        });
-        timers.startOneShot(10, [&] { oneShot.set_value(::sched_getscheduler(0)); });
-        auto periodicPolicy = periodic.get_future();
-        auto oneShotPolicy = oneShot.get_future();
-        if (periodicPolicy.wait_for(seconds(10)) == std::future_status::ready &&
-            oneShotPolicy.wait_for(seconds(10)) == std::future_status::ready) {
-            seen.periodic = periodicPolicy.get() & ~SCHED_RESET_ON_FORK;
-            seen.oneShot = oneShotPolicy.get();
         }
     }).join();
     return seen;
 }
 
-TEST(ThreadPriority, PeriodicTimersAskTheDesktopServiceWhereTheProcessMayNotRaiseThemselves)
+TEST(ThreadPriority, SamplingTimersAskTheDesktopServiceWhereTheProcessMayNotRaiseThemselves)
 {
     if (!test::FakeRealtimeKit::installed()) {
         GTEST_SKIP() << "needs dbus-daemon";
@@ -109,7 +113,8 @@ TEST(ThreadPriority, PeriodicTimersAskTheDesktopServiceWhereTheProcessMayNotRais
         ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &before), 0);
         const Policies seen = timerPoliciesWithoutPrivilege();
         ASSERT_TRUE(seen.ownRaiseRefused) << "the thread could still raise its own priority";
-        EXPECT_EQ(seen.periodic, SCHED_OTHER);
+        EXPECT_EQ(seen.sampling, SCHED_OTHER);
+        EXPECT_EQ(seen.glide, SCHED_OTHER);
         EXPECT_EQ(seen.oneShot, SCHED_OTHER);
         rlimit after{};
         ASSERT_EQ(::getrlimit(RLIMIT_RTTIME, &after), 0);
@@ -118,9 +123,10 @@ TEST(ThreadPriority, PeriodicTimersAskTheDesktopServiceWhereTheProcessMayNotRais
 
     ASSERT_TRUE(service.start()) << "the stand-in service did not start";
     const Policies seen = timerPoliciesWithoutPrivilege();
-    EXPECT_EQ(seen.periodic, SCHED_RR) << "the service's grant did not reach the periodic timer's thread";
+    EXPECT_EQ(seen.sampling, SCHED_RR) << "the service's grant did not reach the sampling timer's thread";
+    EXPECT_EQ(seen.glide, SCHED_OTHER);
     EXPECT_EQ(seen.oneShot, SCHED_OTHER);
-    EXPECT_EQ(service.requests(), 1) << "only the periodic timer asks";
+    EXPECT_EQ(service.requests(), 1) << "only the sampling timer asks";
     // The service serves only processes whose real-time CPU without a sleep is limited to its
     // own limit or less.
     rlimit limit{};
