@@ -3,15 +3,6 @@
 #include "hw/BtRegisters.h"
 
 namespace velora {
-namespace {
-
-template <typename Fn> Fn entryPoint(platform::LibraryLoader& loader, platform::LibraryHandle library, const char* name)
-{
-    return reinterpret_cast<Fn>(loader.resolve(library, name));
-}
-
-} // namespace
-
 CaptureCard::CaptureCard(platform::LibraryLoader& loader, platform::Clock& clock, CardRelease release)
     : m_loader(loader), m_clock(clock), m_release(release)
 {
@@ -42,12 +33,12 @@ bool CaptureCard::bindDriver()
     }
     // Resolved in this order, all six by name; isDriverOpened must be there although it is
     // never called. A library that lacks one stays loaded until the object goes.
-    pciGetHardwareResources = entryPoint<PciGetHardwareResourcesFn>(m_loader, driverModule, "pciGetHardwareResources");
-    isDriverOpened = entryPoint<IsDriverOpenedFn>(m_loader, driverModule, "isDriverOpened");
-    memoryUnmap = entryPoint<MemoryUnmapFn>(m_loader, driverModule, "memoryUnmap");
-    memoryRead = entryPoint<MemoryReadFn>(m_loader, driverModule, "memoryRead");
-    memoryWrite = entryPoint<MemoryWriteFn>(m_loader, driverModule, "memoryWrite");
-    memoryMap = entryPoint<MemoryMapFn>(m_loader, driverModule, "memoryMap");
+    platform::resolveInto(m_loader, driverModule, "pciGetHardwareResources", pciGetHardwareResources);
+    platform::resolveInto(m_loader, driverModule, "isDriverOpened", isDriverOpened);
+    platform::resolveInto(m_loader, driverModule, "memoryUnmap", memoryUnmap);
+    platform::resolveInto(m_loader, driverModule, "memoryRead", memoryRead);
+    platform::resolveInto(m_loader, driverModule, "memoryWrite", memoryWrite);
+    platform::resolveInto(m_loader, driverModule, "memoryMap", memoryMap);
     return pciGetHardwareResources != nullptr && isDriverOpened != nullptr && memoryUnmap != nullptr &&
            memoryRead != nullptr && memoryWrite != nullptr && memoryMap != nullptr;
 }

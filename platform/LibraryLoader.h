@@ -38,6 +38,15 @@ public:
     virtual void unload(LibraryHandle library) = 0;
 };
 
+// Resolves an exported function of a library loaded by loader into a pointer of the
+// function's own type; false, with the pointer null, when the library does not export it.
+template <typename Function>
+bool resolveInto(LibraryLoader& loader, LibraryHandle library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(loader.resolve(library, name));
+    return function != nullptr;
+}
+
 // The loader of the system this build runs on.
 LibraryLoader& systemLibraryLoader();
 

@@ -1,10 +1,9 @@
 // libdbus is loaded when first needed rather than linked: every program of the suite links
-// the platform library, but only KavoRemote's periodic timers ask the service, and a
+// the platform library, but only KavoRemote's sampling timer asks the service, and a
 // machine without libdbus simply has no service to ask.
 #include "platform/linux/RealtimeKit.h"
 
 #include <cstdint>
-#include <mutex>
 
 #include <dbus/dbus.h>
 #include <sys/resource.h>
@@ -36,46 +35,32 @@ struct DBusLibrary
     decltype(&dbus_message_iter_get_arg_type) iterArgType = nullptr;
     decltype(&dbus_message_iter_recurse) iterRecurse = nullptr;
     decltype(&dbus_message_iter_get_basic) iterGetBasic = nullptr;
-
-    bool complete() const
-    {
-        return errorInit && errorFree && busGetPrivate && setExitOnDisconnect && sendWithReplyAndBlock &&
-               connectionClose && connectionUnref && newMethodCall && appendArgs && messageUnref && iterInit &&
-               iterArgType && iterRecurse && iterGetBasic;
-    }
 };
-
-template <typename Function> void bind(LibraryHandle library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(systemLibraryLoader().resolve(library, name));
-}
 
 // Loaded once and kept for the life of the process; null without libdbus.
 const DBusLibrary* dbusLibrary()
 {
     static DBusLibrary library;
-    static std::once_flag loaded;
-    std::call_once(loaded, [] {
-        const LibraryHandle handle = systemLibraryLoader().load("libdbus-1.so.3");
-        if (handle == nullptr) {
-            return;
-        }
-        bind(handle, "dbus_error_init", library.errorInit);
-        bind(handle, "dbus_error_free", library.errorFree);
-        bind(handle, "dbus_bus_get_private", library.busGetPrivate);
-        bind(handle, "dbus_connection_set_exit_on_disconnect", library.setExitOnDisconnect);
-        bind(handle, "dbus_connection_send_with_reply_and_block", library.sendWithReplyAndBlock);
-        bind(handle, "dbus_connection_close", library.connectionClose);
-        bind(handle, "dbus_connection_unref", library.connectionUnref);
-        bind(handle, "dbus_message_new_method_call", library.newMethodCall);
-        bind(handle, "dbus_message_append_args", library.appendArgs);
-        bind(handle, "dbus_message_unref", library.messageUnref);
-        bind(handle, "dbus_message_iter_init", library.iterInit);
-        bind(handle, "dbus_message_iter_get_arg_type", library.iterArgType);
-        bind(handle, "dbus_message_iter_recurse", library.iterRecurse);
-        bind(handle, "dbus_message_iter_get_basic", library.iterGetBasic);
-    });
-    return library.complete() ? &library : nullptr;
+    static const bool bound = [] {
+        LibraryLoader& loader = systemLibraryLoader();
+        const LibraryHandle handle = loader.load("libdbus-1.so.3");
+        return handle != nullptr && resolveInto(loader, handle, "dbus_error_init", library.errorInit) &&
+               resolveInto(loader, handle, "dbus_error_free", library.errorFree) &&
+               resolveInto(loader, handle, "dbus_bus_get_private", library.busGetPrivate) &&
+               resolveInto(loader, handle, "dbus_connection_set_exit_on_disconnect", library.setExitOnDisconnect) &&
+               resolveInto(loader, handle, "dbus_connection_send_with_reply_and_block",
+                           library.sendWithReplyAndBlock) &&
+               resolveInto(loader, handle, "dbus_connection_close", library.connectionClose) &&
+               resolveInto(loader, handle, "dbus_connection_unref", library.connectionUnref) &&
+               resolveInto(loader, handle, "dbus_message_new_method_call", library.newMethodCall) &&
+               resolveInto(loader, handle, "dbus_message_append_args", library.appendArgs) &&
+               resolveInto(loader, handle, "dbus_message_unref", library.messageUnref) &&
+               resolveInto(loader, handle, "dbus_message_iter_init", library.iterInit) &&
+               resolveInto(loader, handle, "dbus_message_iter_get_arg_type", library.iterArgType) &&
+               resolveInto(loader, handle, "dbus_message_iter_recurse", library.iterRecurse) &&
+               resolveInto(loader, handle, "dbus_message_iter_get_basic", library.iterGetBasic);
+    }();
+    return bound ? &library : nullptr;
 }
 
 // A private connection to the system bus, of our own: closing it cannot disturb a shared
